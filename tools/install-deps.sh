@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, if any are
+# missing. As root it runs apt-get; otherwise it prints the line to run.
+# Usage: tools/install-deps.sh [run|test]   (default: test, which is a superset)
+set -euo pipefail
+
+what=${1:-test}
+run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa-dri libpng-dev)
+test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libbenchmark-dev xvfb xdotool x11-utils
+           imagemagick valgrind)
+windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
+              libgl1-mesa-dri:i386 libglx-mesa0:i386)
+
+case "$what" in
+  run) pkgs=("${run_pkgs[@]}") ;;
+  test) pkgs=("${test_pkgs[@]}" "${windows_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${pkgs[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+needs_i386=0
+for p in "${missing[@]}"; do [[ "$p" == *:i386 ]] && needs_i386=1; done
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "Missing Debian packages: ${missing[*]}" >&2
+  echo "Run as root:" >&2
+  [[ $needs_i386 -eq 1 ]] && echo "  dpkg --add-architecture i386 &&" >&2
+  echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+if [[ $needs_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

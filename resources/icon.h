@@ -1,0 +1,12 @@
+// The program's icon images, for platforms that set a window icon from pixels.
+#pragma once
+
+struct IconImage {
+  int width;
+  int height;
+  const unsigned char* rgba;  // width * height * 4 bytes, rows top to bottom
+};
+
+// The richest image of icon group `id` (101 is the program's icon), or false
+// if the program has no such icon.
+bool FindIconImage(int id, IconImage* image);

@@ -1,0 +1,4 @@
+#include "resources/icon.h"
+
+// Replaced by the generated icon images.
+bool FindIconImage(int, IconImage*) { return false; }

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Runs the real viewer on a private Xvfb (1280 x 1024) and uses it as a person
+# would: dismiss the information box, drag, click, type 'f' and 'p', press Esc.
+set -uo pipefail
+
+viewer=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/xvfb.sh"
+work=$(mktemp -d)
+failures=0
+viewer_pid=
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+cleanup() {
+  [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
+  xvfb_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+xvfb_start 1280x1024 || exit 1
+
+# Waits up to $2 seconds for a top-level window titled exactly $1; prints its id.
+wait_for_title() {
+  local title=$1 limit=$2 id i
+  for ((i = 0; i < limit * 10; i++)); do
+    id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | head -n 1 | awk '{print $1}')
+    if [[ -n "$id" ]]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+shot() { import -window root "$1" 2>/dev/null; }
+pixel() {  # pixel X Y FILE -> "R G B"
+  convert "$3" -format "%[fx:int(255*p{$1,$2}.r)] %[fx:int(255*p{$1,$2}.g)] %[fx:int(255*p{$1,$2}.b)]" info:
+}
+near() {  # near "R G B" R G B tolerance
+  local -a got=($1)
+  local i want
+  for i in 0 1 2; do
+    want=${@:2+i:1}
+    (( got[i] - want <= $5 && want - got[i] <= $5 )) || return 1
+  done
+}
+differing() { compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'; }
+# Share (per mille) of the client area that is not background grey.
+model_share() {
+  convert "$1" -crop 819x819+50+50 +repage -fuzz 3% -fill black -opaque "rgb(38,38,38)" \
+    -fill black -opaque "rgb(128,64,64)" -fill white +opaque black -format "%[fx:int(1000*mean)]" info:
+}
+
+"$viewer" >"$work/viewer.log" 2>&1 &
+viewer_pid=$!
+
+caption="soft by Quenmarrow - contact@example.org "
+box=$(wait_for_title "$caption" 20) || { fail "information box did not appear"; cat "$work/viewer.log"; exit 1; }
+pass "information box with its caption"
+if xwininfo -root -tree | grep -qF '" soft by Quenmarrow"'; then
+  fail "main window exists before the box is dismissed"
+fi
+xdotool key --window "$box" Return
+
+main=$(wait_for_title " soft by Quenmarrow" 20) || { fail "main window did not appear"; exit 1; }
+geometry=$(xwininfo -id "$main")
+x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")
+y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")
+w=$(awk '/Width:/ {print $2}' <<<"$geometry")
+h=$(awk '/Height:/ {print $2}' <<<"$geometry")
+if [[ "$x,$y,$w,$h" == "50,50,819,819" ]]; then pass "window 819 x 819 at (50, 50)"; else fail "window at $x,$y size ${w}x$h"; fi
+
+sleep 1
+shot "$work/start.png"
+p=$(pixel 55 55 "$work/start.png")
+near "$p" 38 38 38 2 && pass "grey background ($p)" || fail "corner pixel is $p, not grey"
+share=$(model_share "$work/start.png")
+(( share > 50 )) && pass "model covers $share per mille" || fail "model covers only $share per mille"
+
+# Drag and release away from the press point: it keeps spinning.
+xdotool mousemove 459 459 mousedown 1 mousemove 480 470 mousemove 520 490 mouseup 1
+sleep 0.5
+shot "$work/spin1.png"; sleep 0.3; shot "$work/spin2.png"
+d=$(differing "$work/spin1.png" "$work/spin2.png")
+(( d > 100 )) && pass "spinning after a flick ($d pixels changed)" || fail "no spin after a flick ($d)"
+
+# A click stops it.
+xdotool mousemove 300 300 click 1
+sleep 0.5
+shot "$work/stop1.png"; sleep 0.5; shot "$work/stop2.png"
+d=$(differing "$work/stop1.png" "$work/stop2.png")
+(( d == 0 )) && pass "a click stops the model" || fail "still changing after a click ($d)"
+
+# 'f' toggles the fog background, and back.
+xdotool key --window "$main" f
+sleep 0.5; shot "$work/fog.png"
+p=$(pixel 55 55 "$work/fog.png")
+near "$p" 128 64 64 2 && pass "fog background ($p)" || fail "fog background is $p"
+xdotool key --window "$main" f
+sleep 0.5; shot "$work/nofog.png"
+p=$(pixel 55 55 "$work/nofog.png")
+near "$p" 38 38 38 2 && pass "fog off again" || fail "background after second f is $p"
+
+# 'p' draws the wireframe: far fewer model pixels.
+filled=$(model_share "$work/nofog.png")
+xdotool key --window "$main" p
+sleep 0.5; shot "$work/wire.png"
+wire=$(model_share "$work/wire.png")
+(( wire * 2 < filled )) && pass "wireframe ($wire vs $filled per mille)" || fail "wireframe covers $wire vs $filled"
+
+# Esc ends the program with exit code 0.
+xdotool key --window "$main" Escape
+status=
+for ((i = 0; i < 100; i++)); do
+  if ! kill -0 "$viewer_pid" 2>/dev/null; then wait "$viewer_pid"; status=$?; break; fi
+  sleep 0.1
+done
+viewer_pid_done=$viewer_pid
+viewer_pid=
+if [[ "$status" == 0 ]]; then pass "Esc ends with exit code 0"; else fail "exit after Esc: '${status:-still running}'"; kill "$viewer_pid_done" 2>/dev/null; fi
+
+# Without any display the viewer says so plainly and exits 1.
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$viewer" 2>&1)
+rc=$?
+if [[ $rc == 1 && $(wc -l <<<"$out") == 1 && "$out" == *display* ]]; then pass "no display: exit 1 with: $out"; else fail "no display: rc=$rc output: $out"; fi
+
+if (( failures > 0 )); then
+  mkdir -p /tmp/helicoid-e2e-failed && cp "$work"/*.png "$work/viewer.log" /tmp/helicoid-e2e-failed/ 2>/dev/null
+  echo "$failures check(s) failed; screenshots in /tmp/helicoid-e2e-failed"
+  exit 1
+fi
+echo "all viewer end-to-end checks passed"

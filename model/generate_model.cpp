@@ -82,7 +82,9 @@ Vec UnitNormal(const Point& p, const Point& q, const Point& r) {
   return {RoundSix(cx / len), RoundSix(cy / len), RoundSix(cz / len)};
 }
 
-Vec NegateVec(const Vec& n) { return {Negate(n.x), Negate(n.y), Negate(n.z)}; }
+Vec NegateVec(const Vec& n) {
+  return {Negate(n.x), Negate(n.y), Negate(n.z)};
+}
 
 uint32_t Bits(float f) {
   uint32_t u;
@@ -147,7 +149,9 @@ Mesh Build() {
   return mesh;
 }
 
-std::string F(const Coord& c) { return c.text + "f"; }
+std::string F(const Coord& c) {
+  return c.text + "f";
+}
 
 void Write(const Mesh& mesh, std::FILE* out) {
   const int faceCount = int(mesh.faceNormal.size());

@@ -1,5 +1,5 @@
-// The order of the faces (first copy, filler, reversed copy, filler) and the faces
-// that Part 5.1 lists under "Edge cases worth testing".
+// The order of the faces (first copy, filler, reversed copy, filler) and the known
+// faces at the start of each strip and at the end of the mesh.
 
 #include <gtest/gtest.h>
 

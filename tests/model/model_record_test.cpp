@@ -1,4 +1,4 @@
-// The mesh record, its sizes and the six invariants of Part 5.1, over the whole mesh.
+// The mesh record, its sizes and the six invariants of the mesh, over the whole mesh.
 
 #include <cmath>
 #include <cstddef>
@@ -16,7 +16,7 @@ namespace {
 
 using namespace model_test;
 
-// The record layout of Part 5.1: fields in order, 32-bit counts.
+// The record layout: fields in order, 32-bit counts.
 static_assert(std::is_standard_layout<ModelMeshRecord>::value, "plain record");
 static_assert(offsetof(ModelMeshRecord, name) < offsetof(ModelMeshRecord, faces), "order");
 static_assert(offsetof(ModelMeshRecord, faces) < offsetof(ModelMeshRecord, faceCount), "order");

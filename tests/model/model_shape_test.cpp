@@ -1,6 +1,5 @@
 // The geometry of the model: windings, orientation of the strips, bounding box,
-// symmetries and the fit in the view (Part 5.1, "Properties of the result", "Shape",
-// "Placement in the view").
+// symmetries and the fit in the view.
 
 #include <algorithm>
 #include <cmath>
@@ -186,7 +185,7 @@ TEST(ModelPlacement, EveryVertexLiesBetween4AndRoot145FromTheTurningPoint) {
   }
   EXPECT_GE(nearest, 4.0);
   EXPECT_LE(farthest, std::sqrt(145.0) + 1e-5);
-  // Inside the orthographic volume of Part 3.1 in every orientation.
+  // Inside the orthographic view volume in every orientation.
   EXPECT_LT(farthest, 15.0);
 }
 

@@ -1,6 +1,8 @@
 // Scene set-up and frame rendering.
 #pragma once
 
+#include "model/model.h"
+
 struct DisplayOptionsRecord {
   int fogOn;        // fog clear colour and GL_FOG for the frame
   int wireframe;    // polygons drawn as outlines
@@ -22,3 +24,27 @@ void LoadCheckerTexture(void);
 void RenderFrame(void);
 void ApplyMaterials(void);
 void DrawModel(void);
+
+// The frame of RenderFrame with `mesh` in place of the model; RenderFrame is
+// RenderMeshFrame(&ModelMesh).
+void RenderMeshFrame(const ModelMeshRecord* mesh);
+
+// Emits `mesh` as one GL_TRIANGLES batch; DrawModel is DrawMesh(&ModelMesh).
+void DrawMesh(const ModelMeshRecord* mesh);
+
+// Multiplies the pending trackball step into modelRotation from the left
+// (through the GL's matrix stack, as a frame does) and makes the result
+// orthonormal again. A step that cannot turn anything leaves modelRotation
+// untouched and makes no GL call.
+void ApplyRotationStep(void);
+
+// True when a step of `angleDegrees` about `axis` is a real rotation: a finite,
+// non-zero angle about a finite axis whose squared length is not zero in
+// single precision (the GL divides by that length).
+bool RotationStepTurns(float angleDegrees, const float axis[3]);
+
+// Makes the upper-left 3 x 3 of a column-major 4 x 4 matrix orthonormal again
+// by Gram-Schmidt on its columns, in double precision. The fourth row and
+// column are left as they are. A matrix whose columns are degenerate or not
+// finite is left unchanged.
+void OrthonormalizeRotation(float matrix[16]);

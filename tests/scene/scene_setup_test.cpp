@@ -1,0 +1,175 @@
+// What the scene set-up leaves in a new context.
+#include "platform/win32.h"
+#include <GL/gl.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/app_state.h"
+#include "scene/scene.h"
+#include "tests/scene/gl_context.h"
+#include "trackball/trackball.h"
+
+namespace {
+
+class SceneSetup : public SceneGL {};
+
+void ExpectLight(GLenum light, GLenum parameter, float r, float g, float b, float a) {
+  float value[4] = {-1, -1, -1, -1};
+  glGetLightfv(light, parameter, value);
+  EXPECT_EQ(value[0], r);
+  EXPECT_EQ(value[1], g);
+  EXPECT_EQ(value[2], b);
+  EXPECT_EQ(value[3], a);
+}
+
+// The column-major matrix of glOrtho(l, r, b, t, n, f).
+std::vector<float> Ortho(double l, double r, double b, double t, double n, double f) {
+  std::vector<float> m(16, 0.0f);
+  m[0] = static_cast<float>(2.0 / (r - l));
+  m[5] = static_cast<float>(2.0 / (t - b));
+  m[10] = static_cast<float>(-2.0 / (f - n));
+  m[12] = static_cast<float>(-(r + l) / (r - l));
+  m[13] = static_cast<float>(-(t + b) / (t - b));
+  m[14] = static_cast<float>(-(f + n) / (f - n));
+  m[15] = 1.0f;
+  return m;
+}
+
+std::vector<float> Identity() {
+  return Ortho(-1, 1, -1, 1, 1, -1);
+}
+
+std::vector<float> Matrix(GLenum which) {
+  std::vector<float> m(16);
+  glGetFloatv(which, m.data());
+  return m;
+}
+
+void ExpectMatrixNear(const std::vector<float>& actual, const std::vector<float>& expected) {
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-7) << "element " << i;
+}
+
+TEST_F(SceneSetup, EnablesSixLightsLeavesLightTwoLightingAndFogOff) {
+  InitScene();
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT1));
+  EXPECT_FALSE(glIsEnabled(GL_LIGHT2));
+  for (GLenum light = GL_LIGHT3; light <= GL_LIGHT6; ++light) {
+    EXPECT_TRUE(glIsEnabled(light)) << "light " << light - GL_LIGHT0;
+  }
+  EXPECT_FALSE(glIsEnabled(GL_LIGHT7));
+  EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+  EXPECT_FALSE(glIsEnabled(GL_FOG));
+  EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+}
+
+TEST_F(SceneSetup, LightParametersReadBackExactly) {
+  InitScene();
+  // Light 0: its own position, the GL's default colours.
+  ExpectLight(GL_LIGHT0, GL_POSITION, 0.7f, 0.7f, 1.25f, 0.0f);
+  ExpectLight(GL_LIGHT0, GL_DIFFUSE, 1.0f, 1.0f, 1.0f, 1.0f);
+  ExpectLight(GL_LIGHT0, GL_AMBIENT, 0.0f, 0.0f, 0.0f, 1.0f);
+  ExpectLight(GL_LIGHT5, GL_DIFFUSE, 0.0f, 0.5f, 0.0f, 1.0f);
+  ExpectLight(GL_LIGHT2, GL_DIFFUSE, 0.4f, 0.3f, 0.3f, 1.0f);  // configured although off
+  // Positions went in under the identity, so they read back as the rig holds them.
+  for (int n = 0; n < 6; ++n) {
+    SCOPED_TRACE(n + 1);
+    const float* p = LightRig[n];
+    EXPECT_EQ(p[3], 0.0f);
+    ExpectLight(GL_LIGHT1 + n, GL_POSITION, p[0], p[1], p[2], p[3]);
+  }
+}
+
+TEST_F(SceneSetup, FogParameters) {
+  InitScene();
+  GLint mode = 0;
+  glGetIntegerv(GL_FOG_MODE, &mode);
+  EXPECT_EQ(mode, GL_EXP2);
+  float density = 0;
+  glGetFloatv(GL_FOG_DENSITY, &density);
+  EXPECT_EQ(density, 0.24300002f);
+  EXPECT_NE(density, 0.243f);  // one unit in the last place above
+  float color[4] = {};
+  glGetFloatv(GL_FOG_COLOR, color);
+  EXPECT_EQ(color[0], 0.4f);
+  EXPECT_EQ(color[1], 0.4f);
+  EXPECT_EQ(color[2], 0.5f);
+  EXPECT_EQ(color[3], 1.0f);
+}
+
+TEST_F(SceneSetup, ProjectionFollowsTheStoredWindowSize) {
+  InitScene();
+  ExpectMatrixNear(Matrix(GL_PROJECTION_MATRIX), Ortho(-15, 15, -15, 15, -25, 25));
+  GLint mode = 0;
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  EXPECT_EQ(mode, GL_MODELVIEW);
+  ExpectMatrixNear(Matrix(GL_MODELVIEW_MATRIX), Identity());
+
+  // A stored 200 x 100 widens the view; the projection is replaced, not multiplied.
+  AppState.windowWidth = 200;
+  AppState.windowHeight = 100;
+  ApplyProjection();
+  ExpectMatrixNear(Matrix(GL_PROJECTION_MATRIX), Ortho(-30, 30, -15, 15, -25, 25));
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  EXPECT_EQ(mode, GL_MODELVIEW);
+}
+
+TEST_F(SceneSetup, ProjectionWithoutAUsableStoredSizeIsSquare) {
+  // Zero or negative sizes would give an infinite, NaN or mirrored view.
+  const int sizes[][2] = {{0, 0}, {864, 0}, {0, 864}, {-200, 100}, {200, -100}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1]);
+    AppState.windowWidth = size[0];
+    AppState.windowHeight = size[1];
+    ApplyProjection();
+    ExpectMatrixNear(Matrix(GL_PROJECTION_MATRIX), Ortho(-15, 15, -15, 15, -25, 25));
+  }
+}
+
+TEST_F(SceneSetup, CheckerTextureTexels) {
+  InitScene();
+  GLint width = 0, height = 0, format = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  ASSERT_EQ(width, 256);
+  ASSERT_EQ(height, 256);
+  EXPECT_EQ(format, GL_RGB);
+
+  std::vector<unsigned char> texels(256 * 256 * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  struct Probe {
+    int i, j, level;
+  };
+  const Probe probes[] = {{0, 0, 16},    {0, 32, 255},  {32, 0, 255},  {32, 32, 16},
+                          {31, 31, 16},  {255, 0, 255}, {0, 255, 255}, {255, 255, 16},
+                          {63, 64, 255}, {64, 64, 16}};
+  for (const Probe& p : probes) {
+    SCOPED_TRACE(testing::Message() << "texel (" << p.i << ", " << p.j << ")");
+    const unsigned char* t = &texels[4 * (256 * p.i + p.j)];
+    EXPECT_EQ(t[0], p.level);
+    EXPECT_EQ(t[1], p.level);
+    EXPECT_EQ(t[2], p.level);
+    EXPECT_EQ(t[3], 255);
+  }
+
+  GLint value = 0;
+  // The image went into the default texture; no texture object was made.
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
+  EXPECT_EQ(value, 0);
+}
+
+TEST_F(SceneSetup, ResetsAnyRotationToTheIdentity) {
+  for (int i = 0; i < 16; ++i) TrackballState.modelRotation[i] = 0.25f * (i + 1);
+  InitScene();
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(TrackballState.modelRotation[i], (i % 5 == 0) ? 1.0f : 0.0f) << "element " << i;
+  }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+}  // namespace

@@ -26,13 +26,16 @@ if(HELICOID_WINDOWS_TEST_PROGRAMS)
   # Runs the viewer's real pixel-format set-up on a device context it cannot use.
   add_executable(helicoid-pixel-format-failure ${dir}/pixel_format_failure.cpp)
   target_link_libraries(helicoid-pixel-format-failure PRIVATE helicoid_viewer opengl32 gdi32 user32)
-  foreach(target helicoid-icon-probe helicoid-pixel-format-failure)
+  # Prints what Windows knows of a window: texts, class, style, rectangles.
+  add_executable(helicoid-window-info ${dir}/window_info.cpp)
+  target_link_libraries(helicoid-window-info PRIVATE user32)
+  foreach(target helicoid-icon-probe helicoid-pixel-format-failure helicoid-window-info)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
   endforeach()
 endif()
 
 # The programs land at the top of the build folder: build-windows-i686/helicoid.exe.
-foreach(target helicoid helicoid-icon-probe helicoid-pixel-format-failure)
+foreach(target helicoid helicoid-icon-probe helicoid-pixel-format-failure helicoid-window-info)
   if(TARGET ${target})
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   endif()

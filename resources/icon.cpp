@@ -26,8 +26,8 @@ bool FindIconImage(int id, IconImage* image) {
     if (ReadIconDirectory(kHelicoidIconFile, kHelicoidIconFileSize, &entries, &error))
       richest = RichestIconEntry(kHelicoidIconFile, kHelicoidIconFileSize, entries);
     if (richest < 0 && error.empty()) error = "no readable image";
-    if (richest < 0 || !DecodeIconEntry(kHelicoidIconFile, kHelicoidIconFileSize,
-                                        entries[richest], &pixels, &width, &height, &error)) {
+    if (richest < 0 || !DecodeIconEntry(kHelicoidIconFile, kHelicoidIconFileSize, entries[richest],
+                                        &pixels, &width, &height, &error)) {
       fprintf(stderr, "helicoid: the built-in icon cannot be read: %s\n", error.c_str());
       failed = true;
       return false;

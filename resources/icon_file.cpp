@@ -4,9 +4,15 @@
 
 namespace {
 
-uint32_t Read16(const unsigned char* p) { return p[0] | (uint32_t)p[1] << 8; }
-uint32_t Read32(const unsigned char* p) { return Read16(p) | Read16(p + 2) << 16; }
-int32_t ReadSigned32(const unsigned char* p) { return (int32_t)Read32(p); }
+uint32_t Read16(const unsigned char* p) {
+  return p[0] | (uint32_t)p[1] << 8;
+}
+uint32_t Read32(const unsigned char* p) {
+  return Read16(p) | Read16(p + 2) << 16;
+}
+int32_t ReadSigned32(const unsigned char* p) {
+  return (int32_t)Read32(p);
+}
 
 constexpr size_t kDirectorySize = 6;
 constexpr size_t kEntrySize = 16;
@@ -64,8 +70,8 @@ bool ReadBitmapHeader(const unsigned char* data, const IconEntry& entry, BitmapH
       header->paletteSize = 0;
       break;
     default:
-      return Fail(error,
-                  "icon image has an unsupported " + std::to_string(header->bitCount) + " bits per pixel");
+      return Fail(error, "icon image has an unsupported " + std::to_string(header->bitCount) +
+                             " bits per pixel");
   }
   if (header->compression != 0)
     return Fail(error, "icon image is compressed (" + std::to_string(header->compression) + ")");
@@ -82,8 +88,8 @@ bool ReadIconDirectory(const unsigned char* data, size_t size, std::vector<IconE
   size_t count = Read16(data + 4);
   if (count == 0) return Fail(error, "icon file holds no images");
   if (size < kDirectorySize + count * kEntrySize)
-    return Fail(error, "icon file is shorter than its directory of " + std::to_string(count) +
-                           " images");
+    return Fail(error,
+                "icon file is shorter than its directory of " + std::to_string(count) + " images");
   for (size_t i = 0; i < count; ++i) {
     const unsigned char* p = data + kDirectorySize + i * kEntrySize;
     IconEntry entry;
@@ -147,8 +153,8 @@ bool DecodeIconEntry(const unsigned char* data, size_t size, const IconEntry& en
       unsigned char* out = rgba->data() + ((size_t)y * w + x) * 4;
       if (header.bitCount <= 8) {
         int bit = x * header.bitCount;
-        unsigned index = (colour[bit / 8] >> (8 - header.bitCount - bit % 8)) &
-                         ((1u << header.bitCount) - 1);
+        unsigned index =
+            (colour[bit / 8] >> (8 - header.bitCount - bit % 8)) & ((1u << header.bitCount) - 1);
         if (index >= header.paletteSize)
           return Fail(error, "icon pixel uses colour " + std::to_string(index) +
                                  " of a palette of " + std::to_string(header.paletteSize));

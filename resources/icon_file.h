@@ -9,12 +9,12 @@
 
 // One image as the icon directory lists it.
 struct IconEntry {
-  int width;       // pixels; the directory's 0 means 256
+  int width;  // pixels; the directory's 0 means 256
   int height;
-  int colourCount; // as listed: 0 means 256 or more
-  int bitCount;    // as listed; may be 0 in files that leave it to the bitmap
-  uint32_t size;   // bytes of the image data
-  uint32_t offset; // where the image data starts in the file
+  int colourCount;  // as listed: 0 means 256 or more
+  int bitCount;     // as listed; may be 0 in files that leave it to the bitmap
+  uint32_t size;    // bytes of the image data
+  uint32_t offset;  // where the image data starts in the file
 };
 
 // Reads the directory of an icon file. False, with the reason in `error`,

@@ -30,11 +30,15 @@ constexpr Rgb kBackground = {38, 38, 38};
 struct Vec3 {
   double x, y, z;
 };
-Vec3 Sub(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 Sub(Vec3 a, Vec3 b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
 Vec3 Cross(Vec3 a, Vec3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-double Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double Dot(Vec3 a, Vec3 b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 Vec3 Normalize(Vec3 v) {
   double n = std::sqrt(Dot(v, v));
   return n > 0 ? Vec3{v.x / n, v.y / n, v.z / n} : v;
@@ -190,8 +194,8 @@ std::vector<Rgb> ChoosePalette(const std::vector<Rgb>& picture, int count) {
     long sum[3] = {0, 0, 0};
     for (const Rgb& p : box) sum[0] += p.r, sum[1] += p.g, sum[2] += p.b;
     long n = (long)box.size();
-    palette.push_back({(int)((sum[0] + n / 2) / n), (int)((sum[1] + n / 2) / n),
-                       (int)((sum[2] + n / 2) / n)});
+    palette.push_back(
+        {(int)((sum[0] + n / 2) / n), (int)((sum[1] + n / 2) / n), (int)((sum[2] + n / 2) / n)});
   }
   while ((int)palette.size() < count) palette.push_back({0, 0, 0});
   return palette;
@@ -278,7 +282,8 @@ int main(int argc, char** argv) {
     Put32(&file, offset);
     offset += (uint32_t)images[i].size();
   }
-  for (const std::vector<uint8_t>& image : images) file.insert(file.end(), image.begin(), image.end());
+  for (const std::vector<uint8_t>& image : images)
+    file.insert(file.end(), image.begin(), image.end());
 
   FILE* out = std::fopen(argv[1], "wb");
   if (!out) {

@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     if (!module) return Fail("LoadLibraryExA");
   }
 
-  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+  HRSRC found =
+      FindResourceA(module, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
   if (!found) return Fail("FindResourceA(101, RT_GROUP_ICON)");
   const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
   DWORD groupSize = SizeofResource(module, found);
@@ -51,8 +52,8 @@ int main(int argc, char** argv) {
     const GroupEntry& e = entries[i];
     // The image itself starts with its bitmap header; read its bit count too.
     HRSRC image = FindResourceA(module, MAKEINTRESOURCEA(e.id), MAKEINTRESOURCEA(3));  // RT_ICON
-    const BYTE* bits = image ? static_cast<const BYTE*>(LockResource(LoadResource(module, image)))
-                             : NULL;
+    const BYTE* bits =
+        image ? static_cast<const BYTE*>(LockResource(LoadResource(module, image))) : NULL;
     if (!bits) return Fail("FindResourceA(RT_ICON)");
     const BITMAPINFOHEADER* info = reinterpret_cast<const BITMAPINFOHEADER*>(bits);
     unsigned colours = e.colourCount ? e.colourCount : 1u << info->biBitCount;
@@ -81,7 +82,8 @@ int main(int argc, char** argv) {
   static DWORD pixels[256 * 256];
   if (bitmap.bmWidth > 256 || bitmap.bmHeight > 256) return Fail("icon larger than 256 x 256");
   HDC screen = GetDC(NULL);
-  int rows = GetDIBits(screen, iconInfo.hbmColor, 0, bitmap.bmHeight, pixels, &want, DIB_RGB_COLORS);
+  int rows =
+      GetDIBits(screen, iconInfo.hbmColor, 0, bitmap.bmHeight, pixels, &want, DIB_RGB_COLORS);
   ReleaseDC(NULL, screen);
   if (rows != bitmap.bmHeight) return Fail("GetDIBits");
   DWORD corner = pixels[0];

@@ -1,0 +1,162 @@
+# Sourced by the Wine tests: a private Xvfb, a fresh Wine prefix, Windows
+# programs run under `timeout`, windows found with xdotool, screenshots, and a
+# clean end (wineserver -k, prefix removed, Xvfb stopped) however the test ends.
+#
+# The caller sets:
+#   HELICOID_EXE       the built helicoid.exe; the probe programs sit beside it
+#   HELICOID_X_DELETE  the helicoid-x-delete-window tool (optional)
+#   ARTIFACTS          a folder for screenshots and program output; kept
+#
+# A check that fails prints what it saw, where the screenshots are, and the
+# output of the Windows programs, then ends the test with status 1.
+
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/xvfb.sh"
+
+INFO_TITLE='soft by Quenmarrow - contact@example.org '
+MAIN_TITLE=' soft by Quenmarrow'
+BACKGROUND='38,38,38'
+
+wine_cleanup() {
+  if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]]; then
+    timeout 30 wineserver -k >/dev/null 2>&1 || true
+    timeout 30 wineserver -w >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
+  xvfb_stop
+}
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "  screenshots and program output: $ARTIFACTS" >&2
+  local f
+  for f in "$ARTIFACTS"/*.out; do
+    [[ -s "$f" ]] || continue
+    echo "  --- $(basename "$f")" >&2
+    sed 's/^/  | /' "$f" | tail -20 >&2
+  done
+  exit 1
+}
+
+# Starts Xvfb (1280 x 1024) and makes a fresh Wine prefix.
+wine_begin() {
+  [[ -f "$HELICOID_EXE" ]] || { echo "FAIL: no program at $HELICOID_EXE" >&2; exit 1; }
+  WINDOWS_DIR=$(cd "$(dirname "$HELICOID_EXE")" && pwd)
+  rm -rf "$ARTIFACTS" && mkdir -p "$ARTIFACTS"
+  xvfb_start 1280x1024 || fail "no Xvfb"
+  trap wine_cleanup EXIT
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d /tmp/helicoid-wine.XXXXXX)
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  timeout 180 wineboot -i >"$ARTIFACTS/wineboot.out" 2>&1 || fail "wineboot -i failed"
+  timeout 180 wineserver -w || fail "wineserver -w did not return"
+}
+
+# wine_start NAME PROGRAM [ARGS...]: runs a Windows program in the background,
+# its output in $ARTIFACTS/NAME.out; its PID in WINE_PID.
+wine_start() {
+  local name=$1
+  shift
+  timeout 120 wine "$@" >"$ARTIFACTS/$name.out" 2>&1 &
+  WINE_PID=$!
+}
+
+# wine_wait PID: waits for a program started by wine_start and echoes its exit
+# code (124 means the timeout ended it).
+wine_wait() {
+  local status=0
+  wait "$1" || status=$?
+  echo "$status"
+}
+
+# wine_exit_code_is PID CODE WHAT: waits for the program to end, at most 30 s
+# more, and checks its exit code.
+wine_exit_code_is() {
+  local pid=$1 want=$2 what=$3 i
+  for i in $(seq 300); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && fail "$what: the program is still running 30 s later"
+  local code
+  code=$(wine_wait "$pid")
+  [[ "$code" == "$want" ]] || fail "$what: exit code $code, expected $want"
+}
+
+# wine_tool NAME ARGS...: runs a probe program from beside helicoid.exe and
+# prints its output; its status is the program's.
+wine_tool() {
+  local name=$1
+  shift
+  timeout 60 wine "$WINDOWS_DIR/$name.exe" "$@" 2>/dev/null | tr -d '\r'
+}
+
+# find_window TITLE [SECONDS]: echoes the X id of the window with exactly this
+# title once it exists; fails after SECONDS (default 30).
+find_window() {
+  local title=$1 seconds=${2:-30} pattern id i
+  pattern="^$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$"
+  for i in $(seq $((seconds * 5))); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
+    [[ -n "$id" ]] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  shot "no-window"
+  fail "no window titled [$title] within $seconds s"
+}
+
+# shot NAME: a screenshot of the whole screen, $ARTIFACTS/NAME.png; echoes the path.
+shot() {
+  local path="$ARTIFACTS/$1.png"
+  import -window root "$path" 2>/dev/null || fail "screenshot $path failed"
+  echo "$path"
+}
+
+# Client area of the main window in screen pixels, from Windows: CLIENT_X,
+# CLIENT_Y, CLIENT_W, CLIENT_H.
+read_client_area() {
+  local line
+  line=$(wine_tool helicoid-window-info "$MAIN_TITLE" | grep '^client: ') ||
+    fail "helicoid-window-info did not find the main window"
+  read -r _ CLIENT_X CLIENT_Y CLIENT_W _ CLIENT_H <<<"$line"
+}
+
+# client_shot NAME: a screenshot cropped to the client area; echoes the path.
+client_shot() {
+  local full
+  full=$(shot "$1-screen")
+  convert "$full" -crop "${CLIENT_W}x${CLIENT_H}+${CLIENT_X}+${CLIENT_Y}" +repage \
+    "$ARTIFACTS/$1.png" || fail "cropping $full failed"
+  echo "$ARTIFACTS/$1.png"
+}
+
+# pixel IMAGE X Y: "r,g,b" of one pixel.
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r+.5)],%[fx:int(255*p{$2,$3}.g+.5)],%[fx:int(255*p{$2,$3}.b+.5)]" info:
+}
+
+# near R,G,B R,G,B TOLERANCE: true if every channel is within TOLERANCE.
+near() {
+  local a b
+  IFS=, read -r -a a <<<"$1"
+  IFS=, read -r -a b <<<"$2"
+  local i d
+  for i in 0 1 2; do
+    d=$((a[i] - b[i]))
+    ((d < 0)) && d=$((-d))
+    ((d <= $3)) || return 1
+  done
+}
+
+# differing A B: the number of pixels that differ between two images.
+differing() {
+  compare -metric AE "$1" "$2" null: 2>&1 | sed 's/ .*//'
+}
+
+# model_pixels IMAGE COLOUR: pixels of the image that are not the colour.
+model_pixels() {
+  local size
+  size=$(identify -format '%wx%h' "$1")
+  convert -size "$size" "xc:rgb($2)" "$ARTIFACTS/solid.png"
+  compare -metric AE -fuzz 2% "$1" "$ARTIFACTS/solid.png" null: 2>&1 | sed 's/ .*//'
+}

@@ -1,7 +1,7 @@
 // Prints what Windows knows of a top-level window found by its exact title:
 // its texts and those of its child windows (what a message box says), its
-// class, style, outer rectangle and client area. For tests that cannot read these from the screen.
-// Texts are shown between [ and ], with a line feed as \n.
+// class, style, owner, outer rectangle and client area. For tests that cannot read these from the
+// screen. Texts are shown between [ and ], with a line feed as \n.
 //
 //   helicoid-window-info TITLE
 //
@@ -54,6 +54,11 @@ int main(int argc, char** argv) {
   printf("class: [%s]\n", className);
   printf("style: 0x%08lx\n", (unsigned long)GetWindowLongA(window, GWL_STYLE));
   printf("visible: %d\n", IsWindowVisible(window) ? 1 : 0);
+  HWND owner = GetWindow(window, GW_OWNER);
+  if (owner)
+    PrintText("owner:", owner);
+  else
+    printf("owner: none\n");
   RECT outer;
   GetWindowRect(window, &outer);
   printf("outer: %ld %ld %ld x %ld\n", (long)outer.left, (long)outer.top,

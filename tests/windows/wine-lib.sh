@@ -42,6 +42,11 @@ fail() {
 wine_begin() {
   [[ -f "$HELICOID_EXE" ]] || { echo "FAIL: no program at $HELICOID_EXE" >&2; exit 1; }
   WINDOWS_DIR=$(cd "$(dirname "$HELICOID_EXE")" && pwd)
+  local tool
+  for tool in helicoid-window-info helicoid-icon-probe helicoid-pixel-format-failure; do
+    [[ -f "$WINDOWS_DIR/$tool.exe" ]] ||
+      { echo "FAIL: no $tool.exe beside $HELICOID_EXE (built with it by the windows-i686 preset)" >&2; exit 1; }
+  done
   rm -rf "$ARTIFACTS" && mkdir -p "$ARTIFACTS"
   xvfb_start 1280x1024 || fail "no Xvfb"
   trap wine_cleanup EXIT

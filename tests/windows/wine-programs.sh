@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The Windows build under Wine, beyond the viewer's own window:
+#  - helicoid.exe carries icon group 101, a 16-colour and a 256-colour
+#    32 x 32 image, and LoadIconA makes a 32 x 32 icon of it;
+#  - the viewer's real pixel-format set-up, when ChoosePixelFormat or
+#    SetPixelFormat fails, shows its error box and ends with exit status 1.
+#   wine-programs.sh HELICOID_EXE ARTIFACTS_DIR
+HELICOID_EXE=$1
+ARTIFACTS=$2
+source "$(dirname "$0")/wine-lib.sh"
+
+wine_begin
+
+# --- The icon resource, as Windows loads it from helicoid.exe.
+wine_tool helicoid-icon-probe "$(winepath -w "$HELICOID_EXE" 2>/dev/null)" >"$ARTIFACTS/icon.out" ||
+  fail "helicoid-icon-probe failed"
+for want in 'group 101: 2 images' 'image 0: 32 x 32, 4 bits, 16 colours' \
+  'image 1: 32 x 32, 8 bits, 256 colours' 'LoadIconA 101: 32 x 32' \
+  "corner pixel: $BACKGROUND"; do
+  grep -qxF "$want" "$ARTIFACTS/icon.out" || fail "icon resource: expected '$want'"
+done
+
+# --- Pixel-format failures: the box, its text, and exit status 1 once it is
+# dismissed. The box belongs to the window of the device context, if any.
+#   pixel_format_failure MODE TEXT OWNER (as helicoid-window-info shows them)
+pixel_format_failure() {
+  local mode=$1 text=$2 owner=$3
+  wine_start "failure-$mode" "$WINDOWS_DIR/helicoid-pixel-format-failure.exe" "$mode"
+  local program=$WINE_PID box
+  box=$(find_window Error)
+  wine_tool helicoid-window-info Error >"$ARTIFACTS/error-box-$mode.out"
+  grep -qxF "child Static: [$text]" "$ARTIFACTS/error-box-$mode.out" ||
+    fail "$mode: the error box does not say [$text]"
+  grep -qxF "owner: $owner" "$ARTIFACTS/error-box-$mode.out" ||
+    fail "$mode: the error box's owner is not $owner"
+  xdotool key --window "$box" Return
+  wine_exit_code_is "$program" 1 "$mode"
+  grep -q 'ConfigurePixelFormat returned' "$ARTIFACTS/failure-$mode.out" &&
+    fail "$mode: ConfigurePixelFormat returned after its failure"
+  return 0
+}
+pixel_format_failure null 'ChoosePixelFormat failed\n' none
+pixel_format_failure already-set 'SetPixelFormat failed' '[pixel format probe]'
+echo "PASS"

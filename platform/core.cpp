@@ -421,9 +421,14 @@ void PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int charac
 }
 
 bool AttachCharacter(int character) {
+  // Only the newest key message may take it: text belongs to the last key.
   for (auto it = S().queue.rbegin(); it != S().queue.rend(); ++it) {
-    if (it->msg.message != WM_KEYDOWN) continue;
-    if (it->character != kNoCharacter) return false;
+    const UINT m = it->msg.message;
+    if (m != WM_KEYDOWN && m != WM_KEYUP && m != WM_SYSKEYDOWN && m != WM_SYSKEYUP &&
+        m != WM_CHAR) {
+      continue;
+    }
+    if (m != WM_KEYDOWN || it->character != kNoCharacter) return false;
     it->character = character;
     return true;
   }

@@ -217,6 +217,8 @@ typedef struct tagLOGPALETTE {
 // Mouse key states.
 #define MK_LBUTTON 0x0001
 #define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
 #define MK_MBUTTON 0x0010
 
 // Virtual keys.

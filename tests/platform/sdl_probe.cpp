@@ -1,0 +1,137 @@
+// A small program on our Windows calls over the SDL2 backend, for the X server
+// test: it opens a GL window and prints, one line each, the messages its
+// procedure sees. With "box" on the command line it only shows a message box
+// and prints what it returned.
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/app.h"
+
+namespace {
+
+HGLRC gContext = nullptr;
+int gTimers = 0;
+
+void Say(const char* format, long a = 0, long b = 0, long c = 0) {
+  printf(format, a, b, c);
+  printf("\n");
+  fflush(stdout);
+}
+
+void SetUpGL(HWND window) {
+  HDC dc = GetDC(window);
+  PIXELFORMATDESCRIPTOR pfd = {};
+  pfd.nSize = sizeof pfd;
+  pfd.nVersion = 1;
+  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  pfd.iPixelType = PFD_TYPE_RGBA;
+  pfd.cColorBits = 8;
+  pfd.cDepthBits = 16;
+  const int format = ChoosePixelFormat(dc, &pfd);
+  if (format == 0 || !SetPixelFormat(dc, format, &pfd)) {
+    Say("gl=no-format");
+    return;
+  }
+  gContext = wglCreateContext(dc);
+  if (gContext == nullptr || !wglMakeCurrent(dc, gContext)) {
+    Say("gl=no-context");
+    return;
+  }
+  GLint depth = 0;
+  glGetIntegerv(GL_DEPTH_BITS, &depth);
+  Say("gl=ok depth=%ld", depth);
+}
+
+LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const long x = HELICOID_X_LPARAM(lParam), y = HELICOID_Y_LPARAM(lParam);
+  switch (message) {
+    case WM_CREATE: {
+      RECT rc;
+      GetClientRect(window, &rc);
+      Say("WM_CREATE %ld %ld", rc.right, rc.bottom);
+      SetTimer(window, 1, 100, nullptr);
+      SetUpGL(window);
+      return 0;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      BeginPaint(window, &ps);
+      if (gContext != nullptr) {
+        glClearColor(0.2f, 0.4f, 0.6f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        Say("WM_PAINT swap=%ld", SwapBuffers(ps.hdc));
+      }
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_SIZE:
+      Say("WM_SIZE %ld %ld %ld", LOWORD(lParam), HIWORD(lParam), static_cast<long>(wParam));
+      return 0;
+    case WM_TIMER:
+      if (gTimers++ == 0) Say("WM_TIMER %ld", static_cast<long>(wParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      SetCapture(window);
+      Say("WM_LBUTTONDOWN %ld %ld %ld", x, y, static_cast<long>(wParam));
+      return 0;
+    case WM_LBUTTONUP:
+      ReleaseCapture();
+      Say("WM_LBUTTONUP %ld %ld %ld", x, y, static_cast<long>(wParam));
+      return 0;
+    case WM_MOUSEMOVE:
+      if (GetCapture() == window) Say("WM_MOUSEMOVE %ld %ld %ld", x, y, static_cast<long>(wParam));
+      return 0;
+    case WM_KEYDOWN:
+      Say("WM_KEYDOWN %ld", static_cast<long>(wParam));
+      return 0;
+    case WM_CHAR:
+      Say("WM_CHAR %ld", static_cast<long>(wParam));
+      if (wParam == 27) DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      Say("WM_DESTROY");
+      wglMakeCurrent(nullptr, nullptr);
+      if (gContext != nullptr) wglDeleteContext(gContext);
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
+  if (strcmp(commandLine, "box") == 0) {
+    Say("box=%ld", MessageBoxA(nullptr, "probe text", "Probe box", MB_OK | MB_ICONERROR));
+    return 0;
+  }
+  WNDCLASSA wc = {};
+  wc.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = ProbeProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(101));
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = "PlatformProbe";
+  RegisterClassA(&wc);
+  Say("screen %ld %ld", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  HWND window = CreateWindowExA(0, "PlatformProbe", "platform probe",
+                                WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 50, 50,
+                                320, 240, nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) {
+    Say("no window");
+    return 2;
+  }
+  ShowWindow(window, showCommand);
+  UpdateWindow(window);
+  Say("ready");
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) == 1) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  Say("exit %ld", static_cast<long>(msg.wParam));
+  return static_cast<int>(msg.wParam);
+}

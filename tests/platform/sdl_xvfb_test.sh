@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# The SDL2 backend under a private X server, with xdotool as the user: a small
+# probe program opens a GL window through our Windows calls and prints the
+# messages its procedure sees; the user clicks, drags out of the window, types
+# and presses Escape. Also: with no display the probe says so and exits 1, and
+# a message box can be answered.
+#   sdl_xvfb_test.sh PROBE XVFB_LIB
+set -euo pipefail
+probe=$1
+source "$2"
+
+work=$(mktemp -d)
+probe_pid=
+cleanup() {
+  if [[ -n "$probe_pid" ]]; then kill "$probe_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [[ -f "$work/log" ]]; then
+    echo "--- probe output" >&2
+    cat "$work/log" >&2
+  fi
+  if [[ -f "$work/err" ]]; then
+    echo "--- probe errors" >&2
+    cat "$work/err" >&2
+  fi
+  exit 1
+}
+
+# Waits (polling, 20 s at most) until the probe has printed this exact line
+# at least COUNT times.
+wait_line() {
+  local line=$1 count=${2:-1} i
+  for i in $(seq 1 200); do
+    if [[ $(grep -cxF -- "$line" "$work/log" || true) -ge $count ]]; then return 0; fi
+    sleep 0.1
+  done
+  fail "the probe never printed '$line' (x$count)"
+}
+
+# Waits for the probe to end and checks its exit status.
+wait_exit() {
+  local want=$1 status=0 i
+  for i in $(seq 1 200); do
+    kill -0 "$probe_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  wait "$probe_pid" || status=$?
+  probe_pid=
+  [[ $status -eq $want ]] || fail "the probe exited with $status, not $want"
+}
+
+# ---- No display: one clear line, exit status 1 (before any server starts).
+for display in "" ":65000"; do
+  status=0
+  if [[ -z "$display" ]]; then
+    env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$probe" >"$work/log" 2>"$work/err" || status=$?
+  else
+    env -u WAYLAND_DISPLAY DISPLAY="$display" timeout 20 "$probe" >"$work/log" 2>"$work/err" ||
+      status=$?
+  fi
+  [[ $status -eq 1 ]] || fail "with DISPLAY='$display' the probe exited with $status, not 1"
+  [[ $(wc -l <"$work/err") -eq 1 ]] || fail "expected one line on stderr"
+  grep -q "needs a display" "$work/err" || fail "the line does not say that a display is needed"
+  [[ ! -s "$work/log" ]] || fail "the probe went on without a display"
+done
+echo "no display: exit 1 with one line"
+
+xvfb_start 1280x1024
+
+# ---- A window, a click, a drag out of the window, keys, a resize, Escape.
+"$probe" >"$work/log" 2>"$work/err" &
+probe_pid=$!
+wait_line "ready"
+grep -qx "screen 1280 1024" "$work/log" || fail "screen size"
+grep -qx "WM_CREATE 320 240" "$work/log" || fail "the window has its size at WM_CREATE"
+grep -q "^gl=ok" "$work/log" || fail "no GL context"
+grep -qx "WM_PAINT swap=1" "$work/log" || fail "no painted frame"
+
+window=$(timeout 20 xdotool search --sync --name '^platform probe$' | head -1)
+[[ -n "$window" ]] || fail "the window is not on the X server"
+eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
+[[ $WIDTH -eq 320 && $HEIGHT -eq 240 ]] || fail "window is ${WIDTH}x$HEIGHT"
+
+# A click at the client point (30, 40).
+timeout 10 xdotool mousemove --sync $((X + 30)) $((Y + 40)) click 1
+wait_line "WM_LBUTTONDOWN 30 40 1"
+wait_line "WM_LBUTTONUP 30 40 0"
+
+# Press, and once the probe holds the capture, leave the window up and left.
+timeout 10 xdotool mousedown 1
+wait_line "WM_LBUTTONDOWN 30 40 1" 2
+timeout 10 xdotool mousemove --sync $((X - 30)) $((Y - 20))
+wait_line "WM_MOUSEMOVE -30 -20 1"
+timeout 10 xdotool mouseup 1
+wait_line "WM_LBUTTONUP -30 -20 0"
+
+# The 100 ms timer wakes the blocked loop.
+wait_line "WM_TIMER 1"
+
+timeout 10 xdotool mousemove --sync $((X + 100)) $((Y + 100))
+timeout 10 xdotool windowfocus --sync "$window"
+timeout 10 xdotool type f
+wait_line "WM_CHAR 102"
+timeout 10 xdotool type F
+wait_line "WM_CHAR 70"
+grep -qx "WM_KEYDOWN 70" "$work/log" || fail "no key down for f"
+
+timeout 10 xdotool windowsize "$window" 400 300
+wait_line "WM_SIZE 400 300 0"
+
+timeout 10 xdotool key Escape
+wait_line "WM_CHAR 27"
+wait_exit 0
+grep -qx "WM_DESTROY" "$work/log" || fail "no WM_DESTROY"
+echo "window: click, capture, timer, keys, resize and Escape as on Windows"
+
+# ---- A message box, answered with Return.
+"$probe" box >"$work/log" 2>"$work/err" &
+probe_pid=$!
+box=
+for i in $(seq 1 200); do
+  box=$(xwininfo -root -tree 2>/dev/null | awk '/"Probe box"/ {print $1; exit}')
+  [[ -n "$box" ]] && break
+  sleep 0.1
+done
+[[ -n "$box" ]] || fail "no message box window"
+# The box draws its button once it is mapped; answer until it is gone.
+for i in $(seq 1 100); do
+  timeout 10 xdotool key --window "$box" Return 2>/dev/null || true
+  kill -0 "$probe_pid" 2>/dev/null || break
+  sleep 0.2
+done
+wait_exit 0
+grep -qx "box=1" "$work/log" || fail "the box did not return IDOK"
+echo "message box: shown and answered"

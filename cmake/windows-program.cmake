@@ -19,15 +19,15 @@ target_link_options(helicoid PRIVATE ${HELICOID_WINDOWS_LINK_OPTIONS} -Wl,--unde
 
 option(HELICOID_WINDOWS_TEST_PROGRAMS "Build the Windows programs that the Wine tests run" ON)
 if(HELICOID_WINDOWS_TEST_PROGRAMS)
-  set(dir ${PROJECT_SOURCE_DIR}/tests/windows)
+  set(probe_dir ${PROJECT_SOURCE_DIR}/tests/windows)
   # Reports the icon resources of a program, as Windows loads them.
-  add_executable(helicoid-icon-probe ${dir}/icon_probe.cpp ${PROJECT_SOURCE_DIR}/resources/helicoid.rc)
+  add_executable(helicoid-icon-probe ${probe_dir}/icon_probe.cpp ${PROJECT_SOURCE_DIR}/resources/helicoid.rc)
   target_link_libraries(helicoid-icon-probe PRIVATE user32 gdi32)
   # Runs the viewer's real pixel-format set-up on a device context it cannot use.
-  add_executable(helicoid-pixel-format-failure ${dir}/pixel_format_failure.cpp)
+  add_executable(helicoid-pixel-format-failure ${probe_dir}/pixel_format_failure.cpp)
   target_link_libraries(helicoid-pixel-format-failure PRIVATE helicoid_viewer opengl32 gdi32 user32)
   # Prints what Windows knows of a window: texts, class, style, rectangles.
-  add_executable(helicoid-window-info ${dir}/window_info.cpp)
+  add_executable(helicoid-window-info ${probe_dir}/window_info.cpp)
   target_link_libraries(helicoid-window-info PRIVATE user32)
   foreach(target helicoid-icon-probe helicoid-pixel-format-failure helicoid-window-info)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)

@@ -42,7 +42,10 @@ class Backend {
                                            std::string* error) = 0;
   // cmdShow is the ShowWindow command (SW_HIDE, SW_SHOWMAXIMIZED, ...).
   virtual void ShowNativeWindow(NativeWindow* window, int cmdShow) = 0;
-  virtual void PlaceNativeWindow(NativeWindow* window, int x, int y, int width, int height) = 0;
+  // Moves and sizes the window as SetWindowPos asks: flags may hold
+  // SWP_NOMOVE and SWP_NOSIZE, whose coordinates are then to be left alone.
+  virtual void PlaceNativeWindow(NativeWindow* window, int x, int y, int width, int height,
+                                 UINT flags) = 0;
   virtual void DestroyNativeWindow(NativeWindow* window) = 0;
   // The program's icon resource for the window (0: none).
   virtual void SetNativeIcon(NativeWindow* window, int resourceId) = 0;

@@ -219,6 +219,11 @@ std::string Escaped(const std::string& text) {
 
 class HeadlessBackend : public platform::Backend {
  public:
+  // Contexts that the program never deleted end with the process.
+  ~HeadlessBackend() override {
+    for (NativeContext* c : contexts_) delete c;
+  }
+
   NativeWindow* CreateNativeWindow(HWND hwnd, const std::string&, int x, int y, int width,
                                    int height, DWORD, std::string*) override {
     H().windows.push_back(
@@ -241,11 +246,16 @@ class HeadlessBackend : public platform::Backend {
     }
   }
 
-  void PlaceNativeWindow(NativeWindow* window, int x, int y, int width, int height) override {
-    window->x = x;
-    window->y = y;
-    window->width = width;
-    window->height = height;
+  void PlaceNativeWindow(NativeWindow* window, int x, int y, int width, int height,
+                         UINT flags) override {
+    if (!(flags & SWP_NOMOVE)) {
+      window->x = x;
+      window->y = y;
+    }
+    if (!(flags & SWP_NOSIZE)) {
+      window->width = width;
+      window->height = height;
+    }
   }
 
   void DestroyNativeWindow(NativeWindow* window) override {
@@ -536,9 +546,7 @@ void Resize(int width, int height, int afterFrames) {
   AddStep(afterFrames, [width, height] {
     const HWND hwnd = Main();
     if (hwnd == nullptr) return;
-    platform::WindowFacts facts;
-    platform::GetWindowFacts(hwnd, &facts);
-    TheHeadless().PlaceNativeWindow(platform::NativeOf(hwnd), facts.x, facts.y, width, height);
+    TheHeadless().PlaceNativeWindow(platform::NativeOf(hwnd), 0, 0, width, height, SWP_NOMOVE);
     platform::WindowResized(hwnd, width, height, SIZE_RESTORED);
   });
 }

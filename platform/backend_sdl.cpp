@@ -190,16 +190,17 @@ class SdlBackend : public platform::Backend {
     }
   }
 
-  void PlaceNativeWindow(NativeWindow* w, int x, int y, int width, int height) override {
+  void PlaceNativeWindow(NativeWindow* w, int x, int y, int width, int height,
+                         UINT flags) override {
     int cw = 0, ch = 0, cx = 0, cy = 0;
     SDL_GetWindowSize(w->window, &cw, &ch);
-    if (cw != width || ch != height) {
+    if (!(flags & SWP_NOSIZE) && (cw != width || ch != height)) {
       // A maximized window keeps its size until it is restored.
       if (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) SDL_RestoreWindow(w->window);
       SDL_SetWindowSize(w->window, width, height);
     }
     SDL_GetWindowPosition(w->window, &cx, &cy);
-    if (cx != x || cy != y) SDL_SetWindowPosition(w->window, x, y);
+    if (!(flags & SWP_NOMOVE) && (cx != x || cy != y)) SDL_SetWindowPosition(w->window, x, y);
   }
 
   void DestroyNativeWindow(NativeWindow* w) override {

@@ -707,7 +707,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND /*insertAfter*/, int x, int y, int cx, 
     w->width = cx;
     w->height = cy;
   }
-  B().PlaceNativeWindow(w->native, w->x, w->y, w->width, w->height);
+  B().PlaceNativeWindow(w->native, w->x, w->y, w->width, w->height, flags);
   if (resized) {
     w->sizeType = SIZE_RESTORED;
     Invalidate(w);

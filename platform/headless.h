@@ -30,7 +30,8 @@ void SetScreenSize(int width, int height);
 //   - afterFrames = N >= 0: once N frames have been presented since the step
 //     before it was delivered (0: together with the step before it). Checked in
 //     every PeekMessageA and GetMessageA, so steps reach a program that draws
-//     frames back to back and never waits.
+//     frames back to back and never waits. Every SwapBuffers on a window with a
+//     pixel format counts as a frame here, also one with no GL context to show.
 // If the program waits while no step is left, or presents 1,000,000 frames
 // without a step becoming due, the run fails: a line on stderr says so,
 // ScriptFailed() turns true and GetMessageA returns 0 with wParam
@@ -38,6 +39,9 @@ void SetScreenSize(int width, int height);
 constexpr int kWhenWaiting = -1;
 constexpr int kScriptFailedExitCode = 86;
 
+// Mouse input goes, as on Windows, to the window that has the capture (the
+// point converted, negative or beyond the window included); without capture
+// only a point inside the client area reaches the window.
 void Press(int x, int y, int afterFrames = kWhenWaiting);    // WM_LBUTTONDOWN at a client point
 void Move(int x, int y, int afterFrames = kWhenWaiting);     // WM_MOUSEMOVE (MK_LBUTTON while held)
 void Release(int x, int y, int afterFrames = kWhenWaiting);  // WM_LBUTTONUP
@@ -50,7 +54,7 @@ void Resize(int width, int height, int afterFrames = kWhenWaiting);
 // WM_PALETTECHANGED with wParam = the main window itself or another window.
 void PaletteChanged(bool fromThisWindow, int afterFrames = kWhenWaiting);
 void QueryNewPalette(int afterFrames = kWhenWaiting);  // WM_QUERYNEWPALETTE (sent)
-void TimerTick(int afterFrames = kWhenWaiting);  // WM_TIMER for every live timer
+void TimerTick(int afterFrames = kWhenWaiting);        // WM_TIMER for every live timer
 // Any message, posted to the main window.
 void Post(UINT message, WPARAM wParam, LPARAM lParam, int afterFrames = kWhenWaiting);
 // Runs code of the test at that moment (it may inspect records or post messages).
@@ -81,19 +85,22 @@ void OnMessageBox(std::function<int(const MessageBoxRecord&)> answer);
 //   "RegisterClassA OpenGL", "CreateWindowExA OpenGL", "SetPixelFormat",
 //   "wglCreateContext", "SwapBuffers", "SetWindowPos 819x819 flags=2".
 const std::vector<std::string>& CallLog();
-// How many entries of the log start with this function name.
+// How many entries of the log start with this function name. The log keeps
+// its first 200,000 entries; a bare function name is counted over every call,
+// also beyond that, while a name with arguments ("DispatchMessageA 0x0102")
+// is matched against the kept entries.
 int CallCount(const std::string& function);
 void ClearCallLog();
 
 // ---- Injected failures and formats -------------------------------------------
 struct Faults {
-  bool registerClassFails = false;        // RegisterClassA returns 0
-  bool createWindowFails = false;         // CreateWindowExA returns null, sends nothing
-  bool getDCFails = false;                // GetDC returns null
-  bool choosePixelFormatFails = false;    // ChoosePixelFormat returns 0
-  bool setPixelFormatFails = false;       // SetPixelFormat returns FALSE
-  bool createPaletteFails = false;        // CreatePalette returns null
-  bool createContextFails = false;        // wglCreateContext returns null
+  bool registerClassFails = false;      // RegisterClassA returns 0
+  bool createWindowFails = false;       // CreateWindowExA returns null, sends nothing
+  bool getDCFails = false;              // GetDC returns null
+  bool choosePixelFormatFails = false;  // ChoosePixelFormat returns 0
+  bool setPixelFormatFails = false;     // SetPixelFormat returns FALSE
+  bool createPaletteFails = false;      // CreatePalette returns null
+  bool createContextFails = false;      // wglCreateContext returns null
   // The chosen format needs a palette: DescribePixelFormat reports
   // PFD_NEED_PALETTE with these colour bits and shifts.
   bool paletteFormat = false;

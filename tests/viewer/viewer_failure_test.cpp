@@ -16,6 +16,7 @@ struct FailureCase {
   headless::Faults faults;
   const char* boxLine;  // the echoed box, as a regular expression
   bool ownedByWindow;
+  const char* afterwards;  // what the report at exit must say, as a regular expression
 };
 
 headless::Faults With(bool headless::Faults::*field) {
@@ -27,8 +28,8 @@ headless::Faults With(bool headless::Faults::*field) {
 // Printed at exit in the child: what the parent cannot see otherwise.
 bool gOwnedByWindow = false;
 void ReportAtExit() {
-  std::fprintf(stderr, "setpixelformat-calls=%d owner=%s windows-shown=%d\n",
-               headless::CallCount("SetPixelFormat"), gOwnedByWindow ? "window" : "none",
+  std::fprintf(stderr, "owner=%s setpixelformat-calls=%d windows-shown=%d\n",
+               gOwnedByWindow ? "window" : "none", headless::CallCount("SetPixelFormat"),
                headless::CallCount("ShowWindow"));
 }
 
@@ -56,6 +57,7 @@ TEST_P(StartupFailure, ShowsItsBoxAndExitsWithStatusOne) {
   const FailureCase& c = GetParam();
   std::string pattern = c.boxLine;
   pattern += std::string(".*owner=") + (c.ownedByWindow ? "window" : "none");
+  pattern += std::string(" ") + c.afterwards;
   EXPECT_EXIT(RunWithFaults(c.faults), ::testing::ExitedWithCode(1), pattern);
 }
 
@@ -63,20 +65,23 @@ INSTANTIATE_TEST_SUITE_P(
     Viewer, StartupFailure,
     ::testing::Values(
         FailureCase{"ChoosePixelFormat", With(&headless::Faults::choosePixelFormatFails),
-                    "caption=\"Error\" text=\"ChoosePixelFormat failed\\\\n\" type=16.*"
-                    "setpixelformat-calls=0",
-                    true},
+                    "caption=\"Error\" text=\"ChoosePixelFormat failed\\\\n\" type=16", true,
+                    "setpixelformat-calls=0 windows-shown=0"},
         FailureCase{"SetPixelFormat", With(&headless::Faults::setPixelFormatFails),
-                    "caption=\"Error\" text=\"SetPixelFormat failed\" type=16", true},
+                    "caption=\"Error\" text=\"SetPixelFormat failed\" type=16", true,
+                    "setpixelformat-calls=1 windows-shown=0"},
         FailureCase{"Context", With(&headless::Faults::createContextFails),
-                    "caption=\"Error\" text=\"wglCreateContext failed\" type=16.*windows-shown=0",
-                    true},
+                    "caption=\"Error\" text=\"wglCreateContext failed\" type=16", true,
+                    "setpixelformat-calls=1 windows-shown=0"},
         FailureCase{"DeviceContext", With(&headless::Faults::getDCFails),
-                    "caption=\"Error\" text=\"GetDC failed\" type=16", true},
+                    "caption=\"Error\" text=\"GetDC failed\" type=16", true,
+                    "setpixelformat-calls=0 windows-shown=0"},
         FailureCase{"RegisterClass", With(&headless::Faults::registerClassFails),
-                    "caption=\"Error\" text=\"RegisterClass failed\" type=16", false},
+                    "caption=\"Error\" text=\"RegisterClass failed\" type=16", false,
+                    "setpixelformat-calls=0 windows-shown=0"},
         FailureCase{"CreateWindow", With(&headless::Faults::createWindowFails),
-                    "caption=\"Error\" text=\"CreateWindow failed\" type=16", false}),
+                    "caption=\"Error\" text=\"CreateWindow failed\" type=16", false,
+                    "setpixelformat-calls=0 windows-shown=0"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

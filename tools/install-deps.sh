@@ -6,8 +6,8 @@ set -euo pipefail
 
 what=${1:-test}
 run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa-dri libpng-dev)
-test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libbenchmark-dev xvfb xdotool x11-utils
-           imagemagick valgrind)
+test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool
+           x11-utils imagemagick valgrind)
 windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
               libgl1-mesa-dri:i386 libglx-mesa0:i386)
 
@@ -41,4 +41,4 @@ if [[ $needs_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i3
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt-get install -y -qq "${missing[@]}" >/dev/null

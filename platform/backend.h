@@ -90,6 +90,10 @@ Backend& TheBackend();
 
 // ---- Core entry points for backends -----------------------------------------
 
+// The descriptor of a double-buffered true-colour RGBA format for GL in a
+// window (8 bits each of red, green and blue), with the given depth bits.
+PIXELFORMATDESCRIPTOR TrueColorFormat(int depthBits);
+
 constexpr int kNoCharacter = -1;
 
 // Queues an input message at the end of the queue. For WM_KEYDOWN, character

@@ -111,24 +111,6 @@ void AddStep(int afterFrames, std::function<void()> deliver) {
   H().steps.push_back(Step{afterFrames, std::move(deliver)});
 }
 
-PIXELFORMATDESCRIPTOR BaseFormat(int depthBits) {
-  PIXELFORMATDESCRIPTOR pfd = {};
-  pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
-  pfd.nVersion = 1;
-  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-  pfd.iPixelType = PFD_TYPE_RGBA;
-  pfd.cColorBits = 24;
-  pfd.cRedBits = 8;
-  pfd.cRedShift = 16;
-  pfd.cGreenBits = 8;
-  pfd.cGreenShift = 8;
-  pfd.cBlueBits = 8;
-  pfd.cBlueShift = 0;
-  pfd.cDepthBits = static_cast<BYTE>(depthBits);
-  pfd.iLayerType = PFD_MAIN_PLANE;
-  return pfd;
-}
-
 // The character that a key of this virtual key and shift state yields, on a
 // US keyboard: the inverse used to script Type(c).
 int VirtualKeyOf(int c) {
@@ -317,7 +299,7 @@ class HeadlessBackend : public platform::Backend {
       platform::OffscreenGL probe;
       std::string error;
       if (probe.Create(1, 1, &error)) {
-        formats_.push_back(BaseFormat(probe.depthBits()));
+        formats_.push_back(platform::TrueColorFormat(probe.depthBits()));
       } else {
         fprintf(stderr, "headless: no pixel format can be had: %s\n", error.c_str());
       }

@@ -283,20 +283,7 @@ class SdlBackend : public platform::Backend {
 
   std::vector<PIXELFORMATDESCRIPTOR> PixelFormats() override {
     // The one format that the GL attributes set at start-up ask for.
-    PIXELFORMATDESCRIPTOR pfd = {};
-    pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
-    pfd.nVersion = 1;
-    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    pfd.iPixelType = PFD_TYPE_RGBA;
-    pfd.cColorBits = 24;
-    pfd.cRedBits = 8;
-    pfd.cRedShift = 16;
-    pfd.cGreenBits = 8;
-    pfd.cGreenShift = 8;
-    pfd.cBlueBits = 8;
-    pfd.cDepthBits = 16;
-    pfd.iLayerType = PFD_MAIN_PLANE;
-    return {pfd};
+    return {platform::TrueColorFormat(16)};
   }
 
   NativeContext* CreateGLContext(NativeWindow* w, int, std::string* error) override {

@@ -536,6 +536,24 @@ std::string AnsiToUtf8(const std::string& text) {
   return out;
 }
 
+PIXELFORMATDESCRIPTOR TrueColorFormat(int depthBits) {
+  PIXELFORMATDESCRIPTOR pfd = {};
+  pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+  pfd.nVersion = 1;
+  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  pfd.iPixelType = PFD_TYPE_RGBA;
+  pfd.cColorBits = 24;
+  pfd.cRedBits = 8;
+  pfd.cRedShift = 16;
+  pfd.cGreenBits = 8;
+  pfd.cGreenShift = 8;
+  pfd.cBlueBits = 8;
+  pfd.cBlueShift = 0;
+  pfd.cDepthBits = static_cast<BYTE>(depthBits);
+  pfd.iLayerType = PFD_MAIN_PLANE;
+  return pfd;
+}
+
 }  // namespace platform
 
 using namespace platform;

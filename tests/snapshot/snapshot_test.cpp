@@ -1,0 +1,273 @@
+// helicoid-snapshot as a user runs it: the files it writes, the pixels in
+// them, and what it does with bad input.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Result {
+  int status;  // exit status, or -1 if the program did not exit normally
+  std::string out, err;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+
+  std::vector<int> At(int x, int y) const {
+    const unsigned char* p = &rgb[3 * (static_cast<size_t>(y) * width + x)];
+    return {p[0], p[1], p[2]};
+  }
+  // Pixels that differ from the colour of the top-left corner, the background.
+  int ModelPixels() const {
+    int n = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+      n += (rgb[i] != rgb[0] || rgb[i + 1] != rgb[1] || rgb[i + 2] != rgb[2]) ? 1 : 0;
+    }
+    return n;
+  }
+  // Mean position of the model's pixels.
+  void Centroid(double* x, double* y) const {
+    double sx = 0, sy = 0, n = 0;
+    for (int py = 0; py < height; ++py) {
+      for (int px = 0; px < width; ++px) {
+        if (At(px, py) != At(0, 0)) {
+          sx += px;
+          sy += py;
+          n += 1;
+        }
+      }
+    }
+    *x = n > 0 ? sx / n : -1;
+    *y = n > 0 ? sy / n : -1;
+  }
+};
+
+bool Near(const std::vector<int>& got, int r, int g, int b, int tolerance) {
+  return std::abs(got[0] - r) <= tolerance && std::abs(got[1] - g) <= tolerance &&
+         std::abs(got[2] - b) <= tolerance;
+}
+
+bool DecodePng(const std::string& path, Picture* picture) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  picture->width = static_cast<int>(image.width);
+  picture->height = static_cast<int>(image.height);
+  picture->rgb.resize(PNG_IMAGE_SIZE(image));
+  const bool ok = png_image_finish_read(&image, nullptr, picture->rgb.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return ok;
+}
+
+class Snapshot : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/helicoid-snapshot-test.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    for (const std::string& name : Entries()) unlink((dir_ + "/" + name).c_str());
+    rmdir(dir_.c_str());
+  }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+  // Names in the test's folder, hidden ones included.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir_.c_str())) {
+      while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+      }
+      closedir(d);
+    }
+    return names;
+  }
+
+  Result Run(const std::vector<std::string>& args) const {
+    const std::string outPath = dir_ + "/../" + Base() + ".stdout";
+    const std::string errPath = dir_ + "/../" + Base() + ".stderr";
+    const pid_t child = fork();
+    if (child == 0) {
+      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(out, STDOUT_FILENO);
+      dup2(err, STDERR_FILENO);
+      if (chdir(dir_.c_str()) != 0) _exit(125);
+      std::vector<char*> argv;
+      argv.push_back(const_cast<char*>(HELICOID_SNAPSHOT));
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(HELICOID_SNAPSHOT, argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(outPath), ReadFile(errPath)};
+    unlink(outPath.c_str());
+    unlink(errPath.c_str());
+    return r;
+  }
+
+  Picture Draw(const std::vector<std::string>& options, const std::string& name) const {
+    std::vector<std::string> args = options;
+    args.push_back(Path(name));
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "") << "a good run says nothing";
+    Picture picture;
+    EXPECT_TRUE(DecodePng(Path(name), &picture)) << name;
+    return picture;
+  }
+
+ private:
+  std::string Base() const { return dir_.substr(dir_.rfind('/') + 1); }
+  std::string dir_;
+};
+
+TEST_F(Snapshot, DefaultIsTheViewersFirstFrameAt864) {
+  const Picture p = Draw({}, "first.png");
+  ASSERT_EQ(p.width, 864);
+  ASSERT_EQ(p.height, 864);
+  EXPECT_TRUE(Near(p.At(0, 0), 38, 38, 38, 1));
+  EXPECT_TRUE(Near(p.At(863, 863), 38, 38, 38, 1));
+  // The lit model stands in the middle and covers a good part of the picture.
+  const int model = p.ModelPixels();
+  EXPECT_GT(model, 864 * 864 / 20);
+  EXPECT_LT(model, 864 * 864 / 2);
+  // It turns about its own point (0, 9, 0), which lands in the middle.
+  double cx, cy;
+  p.Centroid(&cx, &cy);
+  EXPECT_NEAR(cx, 432, 864 * 0.05);
+  EXPECT_NEAR(cy, 432, 864 * 0.05);
+
+  // -o and a path given last mean the same; --size 864 is the default.
+  const Result r = Run({"--size", "864", "-o", Path("again.png")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(Path("again.png")), ReadFile(Path("first.png")));
+}
+
+TEST_F(Snapshot, SizeFogAndWireframeShowInThePixels) {
+  for (int size : {16, 257}) {
+    const Picture p = Draw({"--size", std::to_string(size)}, "size.png");
+    EXPECT_EQ(p.width, size);
+    EXPECT_EQ(p.height, size);
+  }
+
+  const Picture filled = Draw({"--size", "400"}, "filled.png");
+  const Picture fog = Draw({"--size", "400", "--fog"}, "fog.png");
+  EXPECT_TRUE(Near(fog.At(0, 0), 128, 64, 64, 1));
+  EXPECT_TRUE(Near(fog.At(399, 0), 128, 64, 64, 1));
+  EXPECT_GT(fog.ModelPixels(), filled.ModelPixels() / 2) << "the fogged model is still drawn";
+
+  // Seen from the side, most triangles are edge-on and their outlines cover
+  // about as much as their faces; tilted, the faces cover far more.
+  const Picture tilted = Draw({"--turn", "60,1,0,0"}, "tilted.png");
+  const Picture wire = Draw({"--turn", "60,1,0,0", "--wireframe"}, "wire.png");
+  EXPECT_TRUE(Near(wire.At(0, 0), 38, 38, 38, 1));
+  EXPECT_GT(wire.ModelPixels(), tilted.ModelPixels() / 10);
+  EXPECT_LT(wire.ModelPixels() * 2, tilted.ModelPixels()) << "outlines cover far less";
+}
+
+TEST_F(Snapshot, TurnsChangeThePictureInOrderAndRunsRepeatExactly) {
+  const std::vector<std::string> size = {"--size", "200"};
+  auto draw = [&](std::vector<std::string> turns, const std::string& name) {
+    std::vector<std::string> args = size;
+    for (const std::string& t : turns) {
+      args.push_back("--turn");
+      args.push_back(t);
+    }
+    Draw(args, name);
+    return ReadFile(Path(name));
+  };
+  const std::string still = draw({}, "still.png");
+  const std::string turned = draw({"90,1,0,0"}, "turned.png");
+  EXPECT_NE(turned, still);
+  EXPECT_EQ(draw({"90,1,0,0"}, "turned2.png"), turned) << "equal runs, equal files";
+  EXPECT_EQ(draw({"0,0,0,0"}, "zero.png"), still) << "a zero turn changes nothing";
+  // The axis need not have unit length.
+  EXPECT_EQ(draw({"90,3,0,0"}, "long-axis.png"), turned);
+
+  // Every turn counts, in the order given.
+  const std::string xThenY = draw({"90,1,0,0", "90,0,1,0"}, "xy.png");
+  const std::string yThenX = draw({"90,0,1,0", "90,1,0,0"}, "yx.png");
+  const std::string yOnly = draw({"90,0,1,0"}, "y.png");
+  EXPECT_NE(xThenY, yThenX);
+  EXPECT_NE(xThenY, yOnly);
+}
+
+TEST_F(Snapshot, BadInputSaysSoWithStatusTwoAndLeavesNoFile) {
+  mkdir(Path("folder").c_str(), 0755);
+  const std::vector<std::vector<std::string>> cases = {
+      {"--bogus", "out.png"},
+      {"-x", "out.png"},
+      {"--fog=1", "out.png"},
+      {"out.png", "--size"},
+      {"--turn"},
+      {"--size", "15", "out.png"},
+      {"--size", "4097", "out.png"},
+      {"--size", "-864", "out.png"},
+      {"--size", "99999999999999999999", "out.png"},
+      {"--size", "12px", "out.png"},
+      {"--size", "", "out.png"},
+      {"--turn", "10,0,0,0", "out.png"},
+      {"--turn", "10,1,0", "out.png"},
+      {"--turn", "10,1,0,0,0", "out.png"},
+      {"--turn", "ten,1,0,0", "out.png"},
+      {"--turn", "nan,1,0,0", "out.png"},
+      {"--turn", "10,inf,0,0", "out.png"},
+      {"--turn", "1e40,1,0,0", "out.png"},
+      {"--turn", "10,1e-30,0,0", "out.png"},
+      {"--turn", "10,1e30,1e30,1e30", "out.png"},
+      {},
+      {"out.png", "other.png"},
+      {"missing-folder/out.png"},
+      {"folder"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    std::string shown;
+    for (const std::string& a : args) shown += "'" + a + "' ";
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2) << shown;
+    EXPECT_EQ(r.err.rfind("helicoid-snapshot: ", 0), 0u) << shown << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << shown << r.err;
+    EXPECT_EQ(Entries(), std::vector<std::string>{"folder"}) << shown;
+  }
+  rmdir(Path("folder").c_str());
+
+  // A failed run leaves an existing file as it was.
+  std::ofstream(Path("kept.png")) << "old";
+  EXPECT_EQ(Run({"--size", "1", Path("kept.png")}).status, 2);
+  EXPECT_EQ(ReadFile(Path("kept.png")), "old");
+
+  const Result help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: helicoid-snapshot"), std::string::npos);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"kept.png"});
+}
+
+}  // namespace

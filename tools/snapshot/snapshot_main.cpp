@@ -1,0 +1,211 @@
+// helicoid-snapshot: runs the viewer on the headless backend, takes the first
+// frame it presents (after the requested keys and turns) and writes it as a
+// PNG. Writing goes to a temporary file in the output's folder, renamed into
+// place only when complete, so a failed run leaves no file behind.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "platform/headless.h"
+#include "tools/snapshot/png_writer.h"
+#include "tools/snapshot/snapshot_options.h"
+#include "trackball/trackball.h"
+
+namespace {
+
+const int kBadInput = 2;
+const int kDrawingFailed = 1;
+
+// The temporary file that an exit before the rename must remove.
+std::string gPendingFile;
+
+// Everything the platform writes to stderr during a run (the echo of the
+// information box, for one) is held back and shown only if the run fails.
+int gSavedStderr = -1;
+FILE* gCapturedStderr = nullptr;
+
+void ReplayCapturedStderr() {
+  if (gSavedStderr < 0) return;
+  std::fflush(stderr);
+  dup2(gSavedStderr, STDERR_FILENO);
+  close(gSavedStderr);
+  gSavedStderr = -1;
+  std::rewind(gCapturedStderr);
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, gCapturedStderr)) > 0) {
+    std::fwrite(buffer, 1, n, stderr);
+  }
+  std::fclose(gCapturedStderr);
+  gCapturedStderr = nullptr;
+}
+
+void DropCapturedStderr() {
+  if (gSavedStderr < 0) return;
+  std::fflush(stderr);
+  dup2(gSavedStderr, STDERR_FILENO);
+  close(gSavedStderr);
+  gSavedStderr = -1;
+  std::fclose(gCapturedStderr);
+  gCapturedStderr = nullptr;
+}
+
+void CaptureStderr() {
+  gCapturedStderr = std::tmpfile();
+  if (gCapturedStderr == nullptr) return;  // then the platform speaks directly
+  std::fflush(stderr);
+  gSavedStderr = dup(STDERR_FILENO);
+  dup2(fileno(gCapturedStderr), STDERR_FILENO);
+}
+
+// Runs at any exit, including the viewer's own exit(1) on a start-up failure.
+void CleanUpAtExit() {
+  ReplayCapturedStderr();
+  if (!gPendingFile.empty()) unlink(gPendingFile.c_str());
+}
+
+int Fail(int status, const std::string& message) {
+  ReplayCapturedStderr();
+  std::fprintf(stderr, "helicoid-snapshot: %s\n", message.c_str());
+  return status;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The screen height for which the viewer's window (0.8 x the height,
+// truncated) is `side` pixels.
+int ScreenHeightFor(int side) {
+  return (5 * side + 3) / 4;
+}
+
+// Runs the viewer until its first frame after the requested keys and turns
+// and keeps that frame's pixels.
+bool DrawViewerFrame(const snapshot::Options& options, std::vector<unsigned char>* pixels,
+                     std::string* error) {
+  headless::Reset();
+  const int screenHeight = ScreenHeightFor(options.size);
+  headless::SetScreenSize(screenHeight + screenHeight / 3, screenHeight);
+  headless::KeepFramePixels(true);
+
+  // The keys reach the window before its first frame, as if typed at once.
+  if (options.fog) headless::Type('f', 0);
+  if (options.wireframe) headless::Type('p', 0);
+  // Each turn is set as the trackball sets a drag step, and the next frame
+  // applies it; one frame per turn.
+  for (size_t i = 0; i < options.turns.size(); ++i) {
+    const snapshot::Turn turn = options.turns[i];
+    headless::Call(
+        [turn] {
+          TrackballState.isRotating = 1;
+          TrackballState.stepAngle = turn.angle;
+          for (int k = 0; k < 3; ++k) TrackballState.stepAxis[k] = turn.axis[k];
+        },
+        i == 0 ? 0 : 1);
+  }
+  const int framesWanted = options.turns.empty() ? 1 : static_cast<int>(options.turns.size());
+  int framesSeen = -1;
+  int width = 0, height = 0;
+  headless::Call(
+      [&] {
+        framesSeen = headless::PresentedFrames();
+        *pixels = headless::LastFramePixels();
+        width = headless::FrameWidth();
+        height = headless::FrameHeight();
+      },
+      1);
+  headless::Close(0);
+
+  char commandLine[] = "";
+  const int status = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+  if (status != 0 || headless::ScriptFailed()) {
+    *error = "the viewer ended with status " + std::to_string(status);
+    return false;
+  }
+  if (framesSeen != framesWanted) {
+    *error = "expected frame " + std::to_string(framesWanted) + ", got frame " +
+             std::to_string(framesSeen);
+    return false;
+  }
+  if (width != options.size || height != options.size ||
+      pixels->size() != 4u * static_cast<size_t>(width) * height) {
+    *error = "the frame is " + std::to_string(width) + " x " + std::to_string(height) + ", not " +
+             std::to_string(options.size) + " x " + std::to_string(options.size);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  snapshot::Options options;
+  std::string error;
+  if (!snapshot::ParseOptions(args, &options, &error)) return Fail(kBadInput, error);
+  if (options.help) {
+    std::fputs(snapshot::UsageText(), stdout);
+    return 0;
+  }
+
+  std::atexit(CleanUpAtExit);
+
+  // The output must be writable before any drawing starts.
+  std::string temporary = FolderOf(options.output) + "/." + BaseOf(options.output) + ".XXXXXX";
+  std::vector<char> pattern(temporary.begin(), temporary.end());
+  pattern.push_back('\0');
+  const int fd = mkstemp(pattern.data());
+  if (fd < 0) {
+    return Fail(kBadInput, "cannot write '" + options.output + "': " + std::strerror(errno));
+  }
+  gPendingFile = pattern.data();
+  FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) {
+    close(fd);
+    return Fail(kBadInput, "cannot write '" + options.output + "': " + std::strerror(errno));
+  }
+
+  CaptureStderr();
+  std::vector<unsigned char> pixels;
+  const bool drawn = DrawViewerFrame(options, &pixels, &error);
+  if (!drawn) {
+    std::fclose(file);
+    return Fail(kDrawingFailed, error);
+  }
+  DropCapturedStderr();
+
+  if (!snapshot::WritePng(file, options.size, options.size, pixels, &error)) {
+    std::fclose(file);
+    return Fail(kBadInput, "cannot write '" + options.output + "': " + error);
+  }
+  // mkstemp makes the file private; give it the mode a new file would get.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fileno(file), 0666 & ~mask);
+  const bool synced = fsync(fileno(file)) == 0;
+  if (std::fclose(file) != 0 || !synced) {
+    return Fail(kBadInput, "cannot write '" + options.output + "': " + std::strerror(errno));
+  }
+  if (rename(gPendingFile.c_str(), options.output.c_str()) != 0) {
+    return Fail(kBadInput, "cannot write '" + options.output + "': " + std::strerror(errno));
+  }
+  gPendingFile.clear();
+  return 0;
+}

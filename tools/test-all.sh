@@ -19,3 +19,8 @@ echo "== Linux build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHELICOID_WINDOWS_EXE="$exe" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) and its tests"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan

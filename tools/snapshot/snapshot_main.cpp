@@ -32,31 +32,27 @@ std::string gPendingFile;
 int gSavedStderr = -1;
 FILE* gCapturedStderr = nullptr;
 
-void ReplayCapturedStderr() {
+// Puts stderr back; with `replay`, first writes out what was held back.
+void RestoreStderr(bool replay) {
   if (gSavedStderr < 0) return;
   std::fflush(stderr);
   dup2(gSavedStderr, STDERR_FILENO);
   close(gSavedStderr);
   gSavedStderr = -1;
-  std::rewind(gCapturedStderr);
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, gCapturedStderr)) > 0) {
-    std::fwrite(buffer, 1, n, stderr);
+  if (replay) {
+    std::rewind(gCapturedStderr);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, gCapturedStderr)) > 0) {
+      std::fwrite(buffer, 1, n, stderr);
+    }
   }
   std::fclose(gCapturedStderr);
   gCapturedStderr = nullptr;
 }
 
-void DropCapturedStderr() {
-  if (gSavedStderr < 0) return;
-  std::fflush(stderr);
-  dup2(gSavedStderr, STDERR_FILENO);
-  close(gSavedStderr);
-  gSavedStderr = -1;
-  std::fclose(gCapturedStderr);
-  gCapturedStderr = nullptr;
-}
+void ReplayCapturedStderr() { RestoreStderr(true); }
+void DropCapturedStderr() { RestoreStderr(false); }
 
 void CaptureStderr() {
   gCapturedStderr = std::tmpfile();

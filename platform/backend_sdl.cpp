@@ -3,6 +3,7 @@
 // buffer, SDL's native message boxes, and mouse, keyboard and window events
 // turned into the core's input.
 #include <SDL.h>
+#include <SDL_opengl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,16 +23,118 @@ struct NativeWindow {
   Uint32 id;
 };
 
+// Where the window's own depth buffer is not the 16 bits asked for (GLX
+// commonly gives 24 or 32), the context draws into a framebuffer of its own
+// with a 16-bit depth buffer, copied to the window at each present. The model
+// draws every triangle twice, once in each winding; a deeper buffer tells the
+// two copies apart by rounding noise and stripes the picture.
+struct DepthFramebuffer {
+  GLuint framebuffer = 0;
+  GLuint color = 0;
+  GLuint depth = 0;
+  int width = 0;
+  int height = 0;
+};
+
 struct NativeContext {
   SDL_GLContext context;
+  DepthFramebuffer offscreen;
 };
 
 }  // namespace platform
 
 namespace {
 
+using platform::DepthFramebuffer;
 using platform::NativeContext;
 using platform::NativeWindow;
+
+// Framebuffer-object entry points (GL 3.0 or ARB_framebuffer_object), loaded
+// once a context exists.
+struct FramebufferCalls {
+  PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
+  PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
+  PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+  PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
+  PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
+  PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
+  PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
+  PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+  PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
+  PFNGLBLITFRAMEBUFFERPROC blitFramebuffer = nullptr;
+
+  bool Load() {
+    if (blitFramebuffer != nullptr) return true;
+    auto get = [](const char* name) { return SDL_GL_GetProcAddress(name); };
+    genFramebuffers = reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(get("glGenFramebuffers"));
+    deleteFramebuffers = reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(get("glDeleteFramebuffers"));
+    bindFramebuffer = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(get("glBindFramebuffer"));
+    genRenderbuffers = reinterpret_cast<PFNGLGENRENDERBUFFERSPROC>(get("glGenRenderbuffers"));
+    deleteRenderbuffers =
+        reinterpret_cast<PFNGLDELETERENDERBUFFERSPROC>(get("glDeleteRenderbuffers"));
+    bindRenderbuffer = reinterpret_cast<PFNGLBINDRENDERBUFFERPROC>(get("glBindRenderbuffer"));
+    renderbufferStorage =
+        reinterpret_cast<PFNGLRENDERBUFFERSTORAGEPROC>(get("glRenderbufferStorage"));
+    framebufferRenderbuffer =
+        reinterpret_cast<PFNGLFRAMEBUFFERRENDERBUFFERPROC>(get("glFramebufferRenderbuffer"));
+    checkFramebufferStatus =
+        reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(get("glCheckFramebufferStatus"));
+    PFNGLBLITFRAMEBUFFERPROC blit =
+        reinterpret_cast<PFNGLBLITFRAMEBUFFERPROC>(get("glBlitFramebuffer"));
+    if (!genFramebuffers || !deleteFramebuffers || !bindFramebuffer || !genRenderbuffers ||
+        !deleteRenderbuffers || !bindRenderbuffer || !renderbufferStorage ||
+        !framebufferRenderbuffer || !checkFramebufferStatus) {
+      return false;
+    }
+    blitFramebuffer = blit;
+    return blitFramebuffer != nullptr;
+  }
+};
+
+FramebufferCalls gFramebufferCalls;
+
+// With the context current: if the window's depth buffer is not 16 bits, makes
+// and binds a framebuffer of the window's size with a 16-bit depth buffer.
+// Leaves `target` empty where the window's own buffer is right or where the GL
+// has no framebuffer objects (the picture is then drawn as the driver gives).
+void SetUpDepthFramebuffer(SDL_Window* window, DepthFramebuffer* target) {
+  GLint depthBits = 0;
+  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+  if (depthBits == 16 || !gFramebufferCalls.Load()) return;
+  const FramebufferCalls& gl = gFramebufferCalls;
+  DepthFramebuffer f;
+  SDL_GL_GetDrawableSize(window, &f.width, &f.height);
+  if (f.width <= 0 || f.height <= 0) return;
+  gl.genFramebuffers(1, &f.framebuffer);
+  gl.genRenderbuffers(1, &f.color);
+  gl.genRenderbuffers(1, &f.depth);
+  gl.bindRenderbuffer(GL_RENDERBUFFER, f.color);
+  gl.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, f.width, f.height);
+  gl.bindRenderbuffer(GL_RENDERBUFFER, f.depth);
+  gl.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, f.width, f.height);
+  gl.bindRenderbuffer(GL_RENDERBUFFER, 0);
+  gl.bindFramebuffer(GL_FRAMEBUFFER, f.framebuffer);
+  gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, f.color);
+  gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, f.depth);
+  if (gl.checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+    gl.deleteFramebuffers(1, &f.framebuffer);
+    gl.deleteRenderbuffers(1, &f.color);
+    gl.deleteRenderbuffers(1, &f.depth);
+    return;
+  }
+  *target = f;
+}
+
+// With the context current: copies the framebuffer's picture into the
+// window's back buffer, ready for the swap.
+void CopyToWindow(const DepthFramebuffer& f) {
+  const FramebufferCalls& gl = gFramebufferCalls;
+  gl.bindFramebuffer(GL_READ_FRAMEBUFFER, f.framebuffer);
+  gl.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  gl.blitFramebuffer(0, 0, f.width, f.height, 0, 0, f.width, f.height, GL_COLOR_BUFFER_BIT,
+                     GL_NEAREST);
+}
 
 // The virtual key of an SDL key, or 0 for keys the program is not told about.
 WPARAM VirtualKey(SDL_Keycode key) {
@@ -291,10 +394,15 @@ class SdlBackend : public platform::Backend {
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previous = SDL_GL_GetCurrentContext();
     SDL_GLContext context = SDL_GL_CreateContext(w->window);
-    if (context == nullptr)
+    if (context == nullptr) {
       *error = std::string("SDL cannot create a GL context: ") + SDL_GetError();
+      SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);
+      return nullptr;
+    }
+    NativeContext* native = new NativeContext{context, {}};
+    SetUpDepthFramebuffer(w->window, &native->offscreen);
     SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);
-    return context == nullptr ? nullptr : new NativeContext{context};
+    return native;
   }
 
   bool MakeGLCurrent(NativeWindow* w, NativeContext* context) override {
@@ -303,6 +411,7 @@ class SdlBackend : public platform::Backend {
   }
 
   void DeleteGLContext(NativeContext* context) override {
+    // Deleting the context also deletes its framebuffer and renderbuffers.
     if (SDL_GL_GetCurrentContext() == context->context) SDL_GL_MakeCurrent(nullptr, nullptr);
     SDL_GL_DeleteContext(context->context);
     delete context;
@@ -315,7 +424,11 @@ class SdlBackend : public platform::Backend {
     const bool borrowed = currentWindow != w->window || current != context->context;
     // SDL swaps only the window whose context is current.
     if (borrowed && SDL_GL_MakeCurrent(w->window, context->context) != 0) return false;
+    const DepthFramebuffer& offscreen = context->offscreen;
+    if (offscreen.framebuffer != 0) CopyToWindow(offscreen);
     SDL_GL_SwapWindow(w->window);
+    if (offscreen.framebuffer != 0)
+      gFramebufferCalls.bindFramebuffer(GL_FRAMEBUFFER, offscreen.framebuffer);
     if (borrowed) SDL_GL_MakeCurrent(current != nullptr ? currentWindow : nullptr, current);
     return true;
   }

@@ -67,37 +67,11 @@ void EmptyFrame() {
 }
 
 // Reference only: the viewer's frame with the mesh replayed from a display
-// list instead of being sent call by call. Same calls otherwise, in the same
-// order; the viewer itself never uses a display list.
+// list instead of being sent call by call; the viewer itself never uses one.
 GLuint gMeshList = 0;
 
 void DisplayListFrame() {
-  glClearColor(0.15f, 0.15f, 0.15f, 1.0f);
-  glDisable(GL_FOG);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (TrackballState.isRotating) ApplyRotationStep();
-  glEnable(GL_LIGHTING);
-  glLightfv(GL_LIGHT1, GL_POSITION, LightRig[0]);
-  glLightfv(GL_LIGHT2, GL_POSITION, LightRig[1]);
-  glEnable(GL_LIGHT2);
-  glLightfv(GL_LIGHT3, GL_POSITION, LightRig[2]);
-  glLightfv(GL_LIGHT4, GL_POSITION, LightRig[3]);
-  glLightfv(GL_LIGHT5, GL_POSITION, LightRig[4]);
-  glLightfv(GL_LIGHT6, GL_POSITION, LightRig[5]);
-  glEnable(GL_DEPTH_TEST);
-  glPushMatrix();
-  glMultMatrixf(TrackballState.modelRotation);
-  ApplyMaterials();
-  glTranslatef(0.0f, -9.0f, 0.0f);
-  glCallList(gMeshList);
-  glPopMatrix();
-  glDisable(GL_TEXTURE_2D);
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_DEPTH_TEST);
-  glFlush();
-  SwapBuffers(AppState.deviceContext);
+  RenderFrameDrawing([] { glCallList(gMeshList); });
 }
 
 // A step in force, as after a release away from the press point.

@@ -22,10 +22,10 @@ const float kDiffuseAlpha = 0.6f;
 }  // namespace
 
 void RenderFrame(void) {
-  RenderMeshFrame(&ModelMesh);
+  RenderFrameDrawing(DrawModel);
 }
 
-void RenderMeshFrame(const ModelMeshRecord* mesh) {
+void RenderFrameDrawing(void (*drawMesh)(void)) {
   if (DisplayOptions.fogOn) {
     glClearColor(0.5f, 0.25f, 0.25f, 1.0f);
     glEnable(GL_FOG);
@@ -57,7 +57,7 @@ void RenderMeshFrame(const ModelMeshRecord* mesh) {
   ApplyMaterials();
   // The model turns about its own point (0, 9, 0), which lands at the origin.
   glTranslatef(0.0f, -9.0f, 0.0f);
-  DrawMesh(mesh);
+  drawMesh();
   glPopMatrix();
 
   glDisable(GL_TEXTURE_2D);

@@ -25,9 +25,9 @@ void RenderFrame(void);
 void ApplyMaterials(void);
 void DrawModel(void);
 
-// The frame of RenderFrame with `mesh` in place of the model; RenderFrame is
-// RenderMeshFrame(&ModelMesh).
-void RenderMeshFrame(const ModelMeshRecord* mesh);
+// The frame of RenderFrame with `drawMesh` in place of DrawModel; RenderFrame
+// is RenderFrameDrawing(DrawModel).
+void RenderFrameDrawing(void (*drawMesh)(void));
 
 // Emits `mesh` as one GL_TRIANGLES batch; DrawModel is DrawMesh(&ModelMesh).
 void DrawMesh(const ModelMeshRecord* mesh);

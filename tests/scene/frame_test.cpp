@@ -250,17 +250,19 @@ TEST_F(Frame, RotationHoldsWithoutARealStep) {
   EXPECT_EQ(depth, 1);
 }
 
+ModelMeshRecord gEmptyMesh;
+
 TEST_F(Frame, EmptyMeshStillClearsAndPresents) {
   AppState.deviceContext = reinterpret_cast<HDC>(0x1234);
   ASSERT_GT(Draw(kGrey).modelPixels, 0);
 
   for (int32_t count : {0, -5}) {
     SCOPED_TRACE(count);
-    ModelMeshRecord empty = ModelMesh;
-    empty.faceCount = count;
-    empty.faces = nullptr;  // not to be read
+    gEmptyMesh = ModelMesh;
+    gEmptyMesh.faceCount = count;
+    gEmptyMesh.faces = nullptr;  // not to be read
     DisplayOptions.fogOn = 1;
-    RenderMeshFrame(&empty);
+    RenderFrameDrawing([] { DrawMesh(&gEmptyMesh); });
     const Picture picture = Analyse(Pixels(), kSize, kFogClear);
     EXPECT_EQ(picture.modelPixels, 0);
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));

@@ -1,8 +1,4 @@
 #include "app/app.h"
-#include "scene/scene.h"
-#include "trackball/trackball.h"
-
-IdleCallback IdleHook = NULL;
 
 // Waiting messages always come first; a frame is drawn only when the queue is
 // empty and the idle hook is set. With the hook empty the loop sleeps in
@@ -18,14 +14,4 @@ int RunMessageLoop(void) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-}
-
-void IdleRender(void) {
-  // Out of the slot before drawing, unless frames are to run back to back.
-  if (TrackballState.spinAfterRelease == 0) IdleHook = NULL;
-  RenderFrame();
-}
-
-void ScheduleRedraw(void) {
-  if (IdleHook == NULL) IdleHook = IdleRender;
 }

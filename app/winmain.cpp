@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/app_state.h"
 #include "glcontext/glcontext.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -10,7 +11,6 @@ const char kClassName[] = "OpenGL";
 const char kWindowTitle[] = " soft by Quenmarrow";
 const char kInfoText[] = " mouse: touch the window image for movement----- ";
 const char kInfoCaption[] = "soft by Quenmarrow - contact@example.org ";
-const int kIconResource = 101;
 
 }  // namespace
 
@@ -26,7 +26,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
   windowClass.cbClsExtra = 0;
   windowClass.cbWndExtra = 0;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconResource));
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_HELICOID));
   windowClass.hCursor = LoadCursorA(NULL, IDC_ARROW);
   windowClass.hbrBackground = NULL;  // the client area is never erased
   windowClass.lpszMenuName = NULL;

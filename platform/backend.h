@@ -1,12 +1,14 @@
-// The narrow seam between the core of our Windows layer (core.cpp) and the
-// native pieces below it. Exactly one backend file is linked into a program
-// (backend_headless.cpp or backend_sdl.cpp); it defines TheBackend().
+// The seam between the core of our Windows layer and the native pieces below
+// it. Exactly one backend is linked into a program (backend_headless.cpp,
+// backend_sdl.cpp or backend_web.cpp); it defines the functions of the first
+// banner, and the core defines those of the second.
 //
 // The core owns every Windows object (classes, windows, device contexts,
-// timers, the message queue, palettes, rendering-context handles). A backend
-// owns only native windows, native GL contexts, input sources and message
-// boxes, and reports what happens to them through the core entry points at the
-// end of this header.
+// timers, the message queue, palettes, rendering-context handles) and decodes
+// every Windows flag. A backend owns native windows, native GL contexts, input
+// sources and message boxes, and speaks only the neutral words below: it never
+// sees SW_, SWP_, WS_ or MB_ bits. Window handles pass through it only as names
+// to report events with. Texts are UTF-8.
 #pragma once
 
 #include <string>
@@ -16,129 +18,113 @@
 
 namespace platform {
 
-// Opaque per-backend objects.
+// Defined by each backend.
 struct NativeWindow;
 struct NativeContext;
 
-// Calls whose failure a backend may inject (the headless backend does, for tests).
-enum class Failure {
-  kRegisterClass,
-  kCreateWindow,
-  kGetDC,
-  kChoosePixelFormat,
-  kSetPixelFormat,
-  kCreatePalette,
-  kCreateContext,
+// What a native window is made from. Its client area is its outer size;
+// positions are screen pixels.
+struct WindowDescription {
+  HWND handle;  // the name to report the window's events with
+  std::string title;
+  int x, y, width, height;
+  bool resizable;  // the user may size the frame
 };
 
-class Backend {
- public:
-  virtual ~Backend() = default;
+enum class ShowState { kHidden, kShown, kMaximized, kMinimized, kRestored };
 
-  // ---- Native windows: client area = outer size; positions in screen pixels.
-  // Created hidden. Null with *error set on failure.
-  virtual NativeWindow* CreateNativeWindow(HWND hwnd, const std::string& title, int x, int y,
-                                           int width, int height, DWORD style,
-                                           std::string* error) = 0;
-  // cmdShow is the ShowWindow command (SW_HIDE, SW_SHOWMAXIMIZED, ...).
-  virtual void ShowNativeWindow(NativeWindow* window, int cmdShow) = 0;
-  // Moves and sizes the window as SetWindowPos asks: flags may hold
-  // SWP_NOMOVE and SWP_NOSIZE, whose coordinates are then to be left alone.
-  virtual void PlaceNativeWindow(NativeWindow* window, int x, int y, int width, int height,
-                                 UINT flags) = 0;
-  virtual void DestroyNativeWindow(NativeWindow* window) = 0;
-  // The program's icon resource for the window (0: none).
-  virtual void SetNativeIcon(NativeWindow* window, int resourceId) = 0;
-  virtual void GetScreenSize(int* width, int* height) = 0;
-
-  // ---- Input.
-  // Turns whatever native input is waiting into core calls, without blocking.
-  virtual void PollInput() = 0;
-  // Called when the program would block in GetMessageA: returns once native
-  // input may be waiting or timeoutMs (-1: none) has passed.
-  virtual void WaitInput(int timeoutMs) = 0;
-  // Whether timers fire from the clock (false: only when the backend says so).
-  virtual bool ClockTimers() const = 0;
-  virtual void SetMouseCapture(NativeWindow* window, bool capture) = 0;
-  // Modal; returns the button pressed (IDOK), or 0 if no box could be shown.
-  virtual int ShowMessageBox(HWND ownerHandle, NativeWindow* owner, const std::string& text,
-                             const std::string& caption, UINT type) = 0;
-
-  // ---- GL.
-  // The formats on offer, in index order (format n is element n - 1).
-  virtual std::vector<PIXELFORMATDESCRIPTOR> PixelFormats() = 0;
-  virtual NativeContext* CreateGLContext(NativeWindow* window, int format, std::string* error) = 0;
-  // window and context both null: no context current.
-  virtual bool MakeGLCurrent(NativeWindow* window, NativeContext* context) = 0;
-  virtual void DeleteGLContext(NativeContext* context) = 0;
-  // Presents the window's back buffer; context is the one current on this
-  // window, or another context created on it, or null when it has none.
-  virtual bool Present(NativeWindow* window, NativeContext* context) = 0;
-
-  // ---- Instrumentation, used by the headless backend; no-ops by default.
-  virtual bool LogsCalls() const { return false; }
-  virtual void LogCall(std::string /*entry*/) {}
-  virtual bool Fails(Failure) { return false; }
-  // Lets the backend change what DescribePixelFormat reports.
-  virtual void AdjustDescription(int /*format*/, PIXELFORMATDESCRIPTOR*) {}
-  // Every CreatePalette with a block, before success or failure is decided.
-  virtual void NotePalette(WORD /*version*/, const PALETTEENTRY* /*entries*/, int /*count*/) {}
+// Where SetWindowPos puts a window. Without `move` the window stays where it
+// is on screen (x and y are the core's last record of it); without `resize`
+// it keeps its size.
+struct Placement {
+  int x, y, width, height;
+  bool move;
+  bool resize;
 };
 
-// Defined by the backend linked into the program.
-Backend& TheBackend();
+enum class BoxKind { kPlain, kError, kWarning, kInformation };
 
-// ---- Core entry points for backends -----------------------------------------
+// A GL surface a backend can give a window: RGBA, 8 bits a colour.
+struct SurfaceFormat {
+  int depthBits;
+  bool doubleBuffer;
+};
 
-// The descriptor of a double-buffered true-colour RGBA format for GL in a
-// window (8 bits each of red, green and blue), with the given depth bits.
-PIXELFORMATDESCRIPTOR TrueColorFormat(int depthBits);
+// ---- What the core asks of a backend ----------------------------------------
+
+// Created hidden. Null with *error set on failure.
+NativeWindow* CreateNativeWindow(const WindowDescription& description, std::string* error);
+// May report a new size through WindowResized (maximized, minimized).
+void ShowNativeWindow(NativeWindow* window, ShowState state);
+void PlaceNativeWindow(NativeWindow* window, const Placement& placement);
+void DestroyNativeWindow(NativeWindow* window);
+// The program's icon, by resource identifier.
+void SetNativeIcon(NativeWindow* window, int resourceId);
+void GetScreenSize(int* width, int* height);
+
+// Turns whatever native input is waiting into events, without blocking.
+void PollInput();
+// Called when the program would block in GetMessageA: returns once native
+// input may be waiting or timeoutMs (-1: none) has passed.
+void WaitInput(int timeoutMs);
+// Whether timers fire from the clock (false: only when the backend says so).
+bool ClockTimers();
+void SetMouseCapture(NativeWindow* window, bool capture);
+// Modal. False if no box could be shown.
+bool ShowMessageBox(NativeWindow* owner, const std::string& text, const std::string& caption,
+                    BoxKind kind);
+
+// The surfaces on offer, in pixel-format index order (format n is element n - 1).
+std::vector<SurfaceFormat> SurfaceFormats();
+NativeContext* CreateGLContext(NativeWindow* window, int format, std::string* error);
+// window and context both null: no context current.
+bool MakeGLCurrent(NativeWindow* window, NativeContext* context);
+void DeleteGLContext(NativeContext* context);
+// Presents the window's back buffer; context is the one current on this
+// window, or another context created on it, or null when it has none.
+bool Present(NativeWindow* window, NativeContext* context);
+
+// ---- Events a backend reports to the core -----------------------------------
+// Points are client pixels of the window named. Events queue messages in
+// arrival order; those marked "sent" call the window procedure at once.
+
+// Buttons and modifier keys held after a pointer event.
+enum HeldInput : unsigned {
+  kHeldLeft = 1,
+  kHeldRight = 2,
+  kHeldMiddle = 4,
+  kHeldShift = 8,
+  kHeldControl = 16,
+};
+enum class MouseButton { kLeft, kRight, kMiddle };
+
+void PointerMoved(HWND window, int x, int y, unsigned held);
+void PointerButton(HWND window, MouseButton button, bool down, int x, int y, unsigned held);
 
 constexpr int kNoCharacter = -1;
-
-// Queues an input message at the end of the queue. For WM_KEYDOWN, character
-// is what the key yields (TranslateMessage turns it into WM_CHAR), or
-// kNoCharacter if not known yet.
-void PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int character = kNoCharacter);
-// The text that a key produced arrived after its WM_KEYDOWN was queued: gives
-// the character to the newest queued key down that has none. False if there is
-// no such key down (the caller then posts WM_CHAR itself).
-bool AttachCharacter(int character);
-// A mouse message at a point in hwnd's client coordinates; keys are the MK_
-// flags after the event. Goes to the capture window if there is one (with the
-// point converted), otherwise to hwnd if the point is inside its client area.
-void MouseInput(HWND hwnd, UINT message, int x, int y, WPARAM keys);
-// The native window took a new client size (the user sized, maximized or
-// minimized it): records it and sends WM_SIZE if the size changed.
-void WindowResized(HWND hwnd, int width, int height, WPARAM sizeType);
-void WindowMoved(HWND hwnd, int x, int y);
-// Part of the window must be drawn again.
-void WindowExposed(HWND hwnd);
-// Sends a message as the system does (not as a call of the program).
-LRESULT SendFromSystem(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-// Makes every live timer due once (virtual timers).
-void FireAllTimers();
-// From now on GetMessageA and PeekMessageA report WM_QUIT with this code.
-void AbortMessageLoop(int exitCode);
-
-// The newest window that still exists, or null.
-HWND NewestWindow();
-struct WindowFacts {
-  std::string className;
-  std::string title;
-  DWORD style;
-  DWORD exStyle;
-  int x, y, width, height;
-  bool visible;
+// A key of the key table (platform/keys.h) went down or up. `character` is
+// what the key yields, or kNoCharacter if its text comes later through
+// KeyText. With `alt` it is a system key and yields no character.
+struct KeyEvent {
+  WPARAM virtualKey;
+  bool down;
+  bool repeat;
+  bool alt;
+  int scanCode;
+  int character;
 };
-bool GetWindowFacts(HWND hwnd, WindowFacts* facts);
-NativeWindow* NativeOf(HWND hwnd);
-
-// Forgets every class, window, timer, queued message, capture, palette and
-// context (native ones destroyed, no messages sent).
-void ResetCore();
-
-// ANSI text of the program (Windows-1252 subset: Latin-1) as UTF-8.
-std::string AnsiToUtf8(const std::string& text);
+void KeyChanged(HWND window, const KeyEvent& key);
+// Text that a key produced (a code point of Latin-1): goes to the newest
+// queued key down that has no character yet, or else comes as a character
+// of its own.
+void KeyText(HWND window, int codePoint);
+// The user asked to close the window (its close box).
+void CloseRequested(HWND window);
+// The native window took a new client size; WM_SIZE is sent if it changed.
+enum class SizeState { kRestored, kMaximized, kMinimized };
+void WindowResized(HWND window, int width, int height, SizeState state);
+void WindowMoved(HWND window, int x, int y);
+// Part of the window must be drawn again.
+void WindowExposed(HWND window);
 
 }  // namespace platform

@@ -21,10 +21,12 @@ EGLDisplay SharedDisplay(std::string* error) {
     if (getPlatformDisplay == nullptr) {
       failure = "EGL has no eglGetPlatformDisplayEXT";
     } else {
-      EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+      EGLDisplay d =
+          getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
       EGLint major = 0, minor = 0;
       if (d == EGL_NO_DISPLAY || !eglInitialize(d, &major, &minor)) {
-        failure = "cannot initialise the Mesa surfaceless EGL display (is libgl1-mesa-dri installed?)";
+        failure =
+            "cannot initialise the Mesa surfaceless EGL display (is libgl1-mesa-dri installed?)";
       } else if (!eglBindAPI(EGL_OPENGL_API)) {
         failure = "EGL cannot bind the desktop OpenGL API";
       } else {
@@ -38,7 +40,9 @@ EGLDisplay SharedDisplay(std::string* error) {
 
 }  // namespace
 
-OffscreenGL::~OffscreenGL() { Destroy(); }
+OffscreenGL::~OffscreenGL() {
+  Destroy();
+}
 
 bool OffscreenGL::Create(int width, int height, std::string* error) {
   Destroy();
@@ -47,9 +51,19 @@ bool OffscreenGL::Create(int width, int height, std::string* error) {
   EGLDisplay display = SharedDisplay(error);
   if (display == EGL_NO_DISPLAY) return false;
 
-  const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
-                                  EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
-                                  EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16, EGL_NONE};
+  const EGLint configAttribs[] = {EGL_SURFACE_TYPE,
+                                  EGL_PBUFFER_BIT,
+                                  EGL_RENDERABLE_TYPE,
+                                  EGL_OPENGL_BIT,
+                                  EGL_RED_SIZE,
+                                  8,
+                                  EGL_GREEN_SIZE,
+                                  8,
+                                  EGL_BLUE_SIZE,
+                                  8,
+                                  EGL_DEPTH_SIZE,
+                                  16,
+                                  EGL_NONE};
   EGLConfig configs[64];
   EGLint count = 0;
   if (!eglChooseConfig(display, configAttribs, configs, 64, &count) || count == 0) {

@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/core_hooks.h"
 #include "platform/win32.h"
 
 namespace headless {
 
 // Back to the start: no classes, windows, timers, queued messages or capture;
 // script, records, call log and faults cleared; GL contexts deleted; screen
-// 1280 x 1024; frame pixels kept. The viewer's own records are not touched.
+// 1280 x 1024; frames keep their pixels again. The viewer's own records are not touched.
 void Reset();
 
 // What GetSystemMetrics(SM_CXSCREEN / SM_CYSCREEN) answer.
@@ -133,15 +134,9 @@ int FrameWidth();
 int FrameHeight();
 
 // ---- Windows ----------------------------------------------------------------
-struct WindowInfo {
-  HWND handle;
-  std::string className;
-  std::string title;
-  DWORD style;
-  DWORD exStyle;
-  int x, y, width, height;  // outer rectangle, screen pixels
-  bool visible;
-};
+// handle, class name, title, style, extended style, the outer rectangle in
+// screen pixels, and whether it is visible.
+using WindowInfo = platform::WindowFacts;
 // The main window (newest that still exists); false if there is none.
 bool MainWindow(WindowInfo* info);
 

@@ -3,7 +3,7 @@
 // quoted if it holds a blank) and exits with WinMain's result.
 #include <string>
 
-#include "app/app.h"
+#include "platform/win32.h"
 
 int main(int argc, char** argv) {
   static std::string commandLine;

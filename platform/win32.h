@@ -228,8 +228,29 @@ typedef struct tagLOGPALETTE {
 #define VK_RETURN 0x0D
 #define VK_SHIFT 0x10
 #define VK_ESCAPE 0x1B
+#define VK_CONTROL 0x11
 #define VK_SPACE 0x20
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_NUMPAD0 0x60
+#define VK_NUMPAD9 0x69
+#define VK_F1 0x70
 #define VK_F4 0x73
+#define VK_F12 0x7B
+#define VK_OEM_1 0xBA
+#define VK_OEM_PLUS 0xBB
+#define VK_OEM_COMMA 0xBC
+#define VK_OEM_MINUS 0xBD
+#define VK_OEM_PERIOD 0xBE
+#define VK_OEM_2 0xBF
+#define VK_OEM_3 0xC0
+#define VK_OEM_4 0xDB
+#define VK_OEM_5 0xDC
+#define VK_OEM_6 0xDD
+#define VK_OEM_7 0xDE
+#define VK_PROCESSKEY 0xE5
 
 // Class and window styles.
 #define CS_VREDRAW 0x0001
@@ -256,8 +277,10 @@ typedef struct tagLOGPALETTE {
 #define SW_MAXIMIZE 3
 #define SW_SHOW 5
 #define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
 #define SW_RESTORE 9
 #define SW_SHOWDEFAULT 10
+#define SW_FORCEMINIMIZE 11
 
 // SetWindowPos.
 #define HWND_TOP ((HWND)0)
@@ -299,6 +322,10 @@ typedef struct tagLOGPALETTE {
 #define PFD_TYPE_RGBA 0
 #define PFD_TYPE_COLORINDEX 1
 #define PFD_MAIN_PLANE 0
+
+// The program's entry, which the process start-up calls.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
+                   int showCommand);
 
 // USER: classes, windows, messages, painting, capture, timers, message boxes.
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wndClass);

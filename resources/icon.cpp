@@ -6,14 +6,15 @@
 #include <vector>
 
 #include "resources/icon_file.h"
+#include "resources/resource_ids.h"
 
 // The bytes of resources/helicoid.ico, embedded at build time: the same file
-// that the Windows program carries as its icon resource 101.
+// that the Windows program carries as its icon resource.
 extern const unsigned char kHelicoidIconFile[];
 extern const size_t kHelicoidIconFileSize;
 
 bool FindIconImage(int id, IconImage* image) {
-  if (id != 101 || !image) return false;
+  if (id != IDI_HELICOID || !image) return false;
   // Decoded once; the pixels then live for the rest of the process.
   static std::vector<unsigned char> pixels;
   static int width = 0, height = 0;

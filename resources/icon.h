@@ -7,6 +7,6 @@ struct IconImage {
   const unsigned char* rgba;  // width * height * 4 bytes, rows top to bottom
 };
 
-// The richest image of icon group `id` (101 is the program's icon), or false
+// The richest image of icon group `id` (IDI_HELICOID is the program's icon), or false
 // if the program has no such icon.
 bool FindIconImage(int id, IconImage* image);

@@ -7,8 +7,6 @@
 #include "scene/scene.h"
 #include "trackball/trackball.h"
 
-DisplayOptionsRecord DisplayOptions = {0, 0, 0.55f};
-
 float FrontDiffuseColor[3] = {0.7f, 0.3f, 0.4f};
 float BackDiffuseColor[3] = {0.2f, 0.5f, 0.3f};
 

@@ -2,7 +2,7 @@
 
 #include <math.h>
 
-#include "app/app.h"
+#include "app/idle.h"
 #include "app/app_state.h"
 
 // Maps a client point onto a unit vector of the virtual sphere centred in the

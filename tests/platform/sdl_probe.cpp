@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app.h"
+#include "platform/win32.h"
 
 namespace {
 

@@ -1,0 +1,58 @@
+# The programs, all in one place:
+#   helicoid           the viewer: on Windows the real WinMain (-mwindows, static,
+#                      resource script); on Linux a main() that calls WinMain
+#                      over the SDL2 backend
+#   helicoid-snapshot  the viewer's first frame as a PNG, on the headless backend
+# and, on Windows, the small programs that the Wine tests run beside the viewer.
+if(WIN32)
+  set(HELICOID_WINDOWS_LINK_OPTIONS
+      -mwindows
+      # One file that needs no DLL beyond Windows' own.
+      -static -static-libgcc -static-libstdc++
+      $<$<CONFIG:Release,MinSizeRel>:-s>)
+  set(rc ${PROJECT_SOURCE_DIR}/resources/helicoid.rc)
+  set_source_files_properties(${rc} PROPERTIES
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/helicoid.ico;${PROJECT_SOURCE_DIR}/resources/resource_ids.h")
+
+  # The program's only code is the viewer library; its entry WinMain lives in
+  # there. Nothing refers to WinMain before the runtime's start-up library is
+  # scanned, after ours, so ask the linker for it up front (32-bit stdcall name).
+  add_executable(helicoid WIN32 ${rc})
+  target_link_libraries(helicoid PRIVATE helicoid_viewer opengl32 gdi32 user32)
+  target_link_options(helicoid PRIVATE ${HELICOID_WINDOWS_LINK_OPTIONS} -Wl,--undefined=_WinMain@16)
+  set(programs helicoid)
+
+  option(HELICOID_WINDOWS_TEST_PROGRAMS "Build the Windows programs that the Wine tests run" ON)
+  if(HELICOID_WINDOWS_TEST_PROGRAMS)
+    set(probe_dir ${PROJECT_SOURCE_DIR}/tests/windows)
+    # Reports the icon resources of a program, as Windows loads them.
+    add_executable(helicoid-icon-probe ${probe_dir}/icon_probe.cpp ${rc})
+    target_link_libraries(helicoid-icon-probe PRIVATE user32 gdi32)
+    # Runs the viewer's real pixel-format set-up on a device context it cannot use.
+    add_executable(helicoid-pixel-format-failure ${probe_dir}/pixel_format_failure.cpp)
+    target_link_libraries(helicoid-pixel-format-failure PRIVATE helicoid_viewer opengl32 gdi32 user32)
+    # Prints what Windows knows of a window: texts, class, style, rectangles.
+    add_executable(helicoid-window-info ${probe_dir}/window_info.cpp)
+    target_link_libraries(helicoid-window-info PRIVATE user32)
+    foreach(target helicoid-icon-probe helicoid-pixel-format-failure helicoid-window-info)
+      target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    endforeach()
+    list(APPEND programs helicoid-icon-probe helicoid-pixel-format-failure helicoid-window-info)
+  endif()
+  # They land at the top of the build folder: build-windows-i686/helicoid.exe.
+  set_target_properties(${programs} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  return()
+endif()
+
+if(HELICOID_BUILD_SDL)
+  add_executable(helicoid ${PROJECT_SOURCE_DIR}/platform/linux_main.cpp)
+  target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_platform_sdl)
+endif()
+
+find_package(PNG REQUIRED)
+set(snapshot_dir ${PROJECT_SOURCE_DIR}/tools/snapshot)
+add_library(helicoid_snapshot_options STATIC ${snapshot_dir}/snapshot_options.cpp
+                                             ${snapshot_dir}/png_writer.cpp)
+target_link_libraries(helicoid_snapshot_options PUBLIC helicoid_viewer PNG::PNG)
+add_executable(helicoid-snapshot ${snapshot_dir}/snapshot_main.cpp)
+target_link_libraries(helicoid-snapshot PRIVATE helicoid_snapshot_options helicoid_platform_headless)

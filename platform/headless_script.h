@@ -1,0 +1,20 @@
+// Inside the headless backend: what its natives (backend_headless.cpp) and its
+// input script (headless_script.cpp) ask of each other.
+#pragma once
+
+#include "platform/win32.h"
+
+namespace headless {
+
+// The script: delivers the steps that are due. Called when the program polls.
+void DeliverDueSteps();
+// The program would block: delivers a step that waits for that, or fails the run.
+void ProgramWaits();
+// Counts a presented frame (every SwapBuffers on a window with a pixel format).
+void FrameCounted();
+void ResetScript();
+
+// The natives: the user sizes the frame of the window (it keeps its position).
+void SizeNativeWindow(HWND hwnd, int width, int height);
+
+}  // namespace headless

@@ -7,14 +7,12 @@
 // keeps its pixels; input from the script of headless_script.cpp; message
 // boxes recorded, echoed to stderr and answered; timers that fire only when
 // the script says so; the call log and injected failures of headless.h,
-// through the core's hooks.
+// through the core's hooks (headless_watch.cpp).
 // Leaves out: window icons, mouse capture on any native level (the core's
 // routing is all there is), a clock.
 #include <GL/gl.h>
 
 #include <cstdio>
-#include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -47,25 +45,12 @@ namespace {
 using platform::NativeContext;
 using platform::NativeWindow;
 
-// Entries kept in the call log; CallCount counts past it.
-constexpr size_t kCallLogLimit = 200000;
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 1024;
 
 struct Headless {
   int screenWidth = kScreenWidth;
   int screenHeight = kScreenHeight;
-
-  std::vector<MessageBoxRecord> boxes;
-  std::function<int(const MessageBoxRecord&)> answer;
-
-  std::vector<std::string> log;
-  std::map<std::string, int> counts;  // by function name
-  bool logFullNoted = false;
-
-  Faults faults;
-  bool havePalette = false;
-  PaletteRecord palette;
 
   int presented = 0;
   std::function<void()> onPresent;
@@ -83,88 +68,6 @@ Headless& H() {
   static Headless state;
   return state;
 }
-
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-void LogCall(const char* entry) {
-  const char* blank = strchr(entry, ' ');
-  ++H().counts[blank == nullptr ? std::string(entry) : std::string(entry, blank)];
-  if (H().log.size() < kCallLogLimit) {
-    H().log.emplace_back(entry);
-  } else if (!H().logFullNoted) {
-    H().logFullNoted = true;
-    fprintf(stderr, "headless: the call log keeps its first %zu entries; CallCount counts on\n",
-            kCallLogLimit);
-  }
-}
-
-bool Fails(platform::Fault fault) {
-  const Faults& f = H().faults;
-  switch (fault) {
-    case platform::Fault::kRegisterClass:
-      return f.registerClassFails;
-    case platform::Fault::kCreateWindow:
-      return f.createWindowFails;
-    case platform::Fault::kGetDC:
-      return f.getDCFails;
-    case platform::Fault::kChoosePixelFormat:
-      return f.choosePixelFormatFails;
-    case platform::Fault::kSetPixelFormat:
-      return f.setPixelFormatFails;
-    case platform::Fault::kCreatePalette:
-      return f.createPaletteFails;
-    case platform::Fault::kCreateContext:
-      return f.createContextFails;
-  }
-  return false;
-}
-
-void Describe(int, PIXELFORMATDESCRIPTOR* pfd) {
-  const Faults& f = H().faults;
-  if (!f.paletteFormat) return;
-  pfd->dwFlags |= PFD_NEED_PALETTE;
-  pfd->iPixelType = f.pixelType;
-  pfd->cColorBits = f.colorBits;
-  pfd->cRedBits = f.redBits;
-  pfd->cRedShift = f.redShift;
-  pfd->cGreenBits = f.greenBits;
-  pfd->cGreenShift = f.greenShift;
-  pfd->cBlueBits = f.blueBits;
-  pfd->cBlueShift = f.blueShift;
-}
-
-void NotePalette(WORD version, const PALETTEENTRY* entries, int count) {
-  H().havePalette = true;
-  H().palette.version = version;
-  H().palette.entries.assign(entries, entries + count);
-}
-
-int RecordBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
-  MessageBoxRecord record{owner, text, caption, type};
-  H().boxes.push_back(record);
-  fprintf(stderr, "headless: MessageBoxA caption=\"%s\" text=\"%s\" type=%u\n",
-          Escaped(caption).c_str(), Escaped(text).c_str(), type);
-  fflush(stderr);
-  if (!H().answer) return IDOK;
-  auto answer = H().answer;  // the callback may replace itself
-  return answer(record);
-}
-
-// The hooks are in place before the program makes its first call.
-const bool kHooksInstalled = [] {
-  platform::InstallCoreHooks(platform::CoreHooks{LogCall, Fails, Describe, NotePalette, RecordBox});
-  return true;
-}();
 
 NativeWindow* NativeOf(HWND hwnd) {
   for (auto& w : H().windows) {
@@ -201,7 +104,6 @@ namespace platform {
 using headless::H;
 
 NativeWindow* CreateNativeWindow(const WindowDescription& d, std::string*) {
-  (void)headless::kHooksInstalled;
   H().windows.push_back(
       std::make_unique<NativeWindow>(NativeWindow{d.handle, d.x, d.y, d.width, d.height, false}));
   return H().windows.back().get();
@@ -353,6 +255,7 @@ namespace headless {
 void Reset() {
   platform::ResetCore();  // deletes the program's contexts and windows through the seam
   ResetScript();
+  ResetWatch();
   platform::OffscreenGL::ReleaseCurrent();
   H() = Headless();
 }
@@ -360,44 +263,6 @@ void Reset() {
 void SetScreenSize(int width, int height) {
   H().screenWidth = width;
   H().screenHeight = height;
-}
-
-const std::vector<MessageBoxRecord>& MessageBoxes() {
-  return H().boxes;
-}
-
-void OnMessageBox(std::function<int(const MessageBoxRecord&)> answer) {
-  H().answer = std::move(answer);
-}
-
-const std::vector<std::string>& CallLog() {
-  return H().log;
-}
-
-int CallCount(const std::string& function) {
-  if (function.find(' ') == std::string::npos) {
-    auto it = H().counts.find(function);
-    return it == H().counts.end() ? 0 : it->second;
-  }
-  int n = 0;  // a name with arguments: matched against the kept log
-  for (const std::string& entry : H().log) {
-    if (entry.compare(0, function.size(), function) == 0) ++n;
-  }
-  return n;
-}
-
-void ClearCallLog() {
-  H().log.clear();
-  H().counts.clear();
-  H().logFullNoted = false;
-}
-
-void SetFaults(const Faults& faults) {
-  H().faults = faults;
-}
-
-const PaletteRecord* LastPalette() {
-  return H().havePalette ? &H().palette : nullptr;
 }
 
 int PresentedFrames() {

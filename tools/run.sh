@@ -5,13 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh run
-cmake -S . -B build-run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHELICOID_BUILD_TESTS=OFF >/dev/null
-cmake --build build-run -j"$(nproc 2>/dev/null || echo 2)" --target helicoid helicoid-snapshot >/dev/null
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target helicoid helicoid-snapshot >/dev/null
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   out=$PWD/helicoid-snapshot.png
-  build-run/tools/snapshot/helicoid-snapshot -o "$out"
+  build/helicoid-snapshot -o "$out"
   echo "No display to open a window on: wrote the viewer's first picture to $out"
   exit 0
 fi
-exec build-run/app/helicoid "$@"
+exec build/helicoid "$@"

@@ -95,14 +95,21 @@ Backend& TheBackend();
 PIXELFORMATDESCRIPTOR TrueColorFormat(int depthBits);
 
 constexpr int kNoCharacter = -1;
+// For WM_KEYDOWN: the key yields text that the backend reports on its own,
+// possibly only after the key down was taken from the queue (an input method
+// answers later). TranslateMessage then makes no character of the key itself:
+// the text brings it, attached or as WM_CHAR, and the key counts once.
+constexpr int kTextFollows = -2;
 
 // Queues an input message at the end of the queue. For WM_KEYDOWN, character
-// is what the key yields (TranslateMessage turns it into WM_CHAR), or
-// kNoCharacter if not known yet.
+// is what the key yields (TranslateMessage turns it into WM_CHAR),
+// kTextFollows, or kNoCharacter if not known (the unshifted character of the
+// virtual key is taken).
 void PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int character = kNoCharacter);
 // The text that a key produced arrived after its WM_KEYDOWN was queued: gives
-// the character to the newest queued key down that has none. False if there is
-// no such key down (the caller then posts WM_CHAR itself).
+// the character to the newest queued key down that has none or waits for its
+// text. False if there is no such key down (the caller then posts WM_CHAR
+// itself).
 bool AttachCharacter(int character);
 // A mouse message at a point in hwnd's client coordinates; keys are the MK_
 // flags after the event. Goes to the capture window if there is one (with the

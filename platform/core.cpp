@@ -428,7 +428,8 @@ bool AttachCharacter(int character) {
         m != WM_CHAR) {
       continue;
     }
-    if (m != WM_KEYDOWN || it->character != kNoCharacter) return false;
+    if (m != WM_KEYDOWN || (it->character != kNoCharacter && it->character != kTextFollows))
+      return false;
     it->character = character;
     return true;
   }
@@ -805,6 +806,7 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
   int character = kNoCharacter;
   if (s.haveKeyDown && s.lastKeyDown.hwnd == msg->hwnd && s.lastKeyDown.wParam == msg->wParam &&
       s.lastKeyDown.lParam == msg->lParam && s.lastKeyDownCharacter != kNoCharacter) {
+    if (s.lastKeyDownCharacter == kTextFollows) return FALSE;  // the text brings it
     character = s.lastKeyDownCharacter;
   } else {
     character = VirtualKeyCharacter(msg->wParam);

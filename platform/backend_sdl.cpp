@@ -301,13 +301,21 @@ class SdlBackend : public platform::Backend {
                          UINT flags) override {
     int cw = 0, ch = 0, cx = 0, cy = 0;
     SDL_GetWindowSize(w->window, &cw, &ch);
+    SDL_GetWindowPosition(w->window, &cx, &cy);
+    bool restored = false;
     if (!(flags & SWP_NOSIZE) && (cw != width || ch != height)) {
-      // A maximized window keeps its size until it is restored.
-      if (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) SDL_RestoreWindow(w->window);
+      // A maximized window keeps its size until it is restored, and the window
+      // manager then puts it back where it was before; as on Windows, a size
+      // set without a move leaves it where the maximized window was.
+      restored = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) != 0;
+      if (restored) SDL_RestoreWindow(w->window);
       SDL_SetWindowSize(w->window, width, height);
     }
-    SDL_GetWindowPosition(w->window, &cx, &cy);
-    if (!(flags & SWP_NOMOVE) && (cx != x || cy != y)) SDL_SetWindowPosition(w->window, x, y);
+    if (!(flags & SWP_NOMOVE)) {
+      if (restored || cx != x || cy != y) SDL_SetWindowPosition(w->window, x, y);
+    } else if (restored) {
+      SDL_SetWindowPosition(w->window, cx, cy);
+    }
   }
 
   void DestroyNativeWindow(NativeWindow* w) override {
@@ -403,6 +411,9 @@ class SdlBackend : public platform::Backend {
       SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);
       return nullptr;
     }
+    // Frames follow the display's refresh where the driver allows it, as on
+    // Windows; where it refuses (Xvfb), they stay unthrottled.
+    SDL_GL_SetSwapInterval(1);
     NativeContext* native = new NativeContext{context, {}};
     SetUpDepthFramebuffer(w->window, &native->offscreen);
     SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);

@@ -8,13 +8,11 @@ set -uo pipefail
 viewer=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/xvfb.sh"
+source "$here/../lib/checks.sh"
 work=$(mktemp -d)
-failures=0
 viewer_pid=
 wm_pid=
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
 cleanup() {
   [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
   [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null
@@ -26,10 +24,11 @@ trap cleanup EXIT
 xvfb_start 1280x1024 || exit 1
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
-for ((i = 0; i < 50; i++)); do
+for ((i = 0; i < 200; i++)); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
 done
+((i < 200)) || { fail "openbox did not start: $(cat "$work/openbox.log")"; checks_end "$work"; }
 
 "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
@@ -57,6 +56,10 @@ background_at() {  # X Y: "R G B" of one pixel of a new screenshot
 box=$(find_window "soft by Quenmarrow - contact@example.org ") || { fail "no information box"; exit 1; }
 xdotool key --window "$box" Return
 main=$(find_window " soft by Quenmarrow") || { fail "no main window"; exit 1; }
+for ((i = 0; i < 100; i++)); do  # until openbox has framed it
+  xprop -id "$main" _NET_FRAME_EXTENTS 2>/dev/null | grep -q = && break
+  sleep 0.1
+done
 sleep 1
 read -r x y w h <<<"$(geometry)"
 read -r left right top bottom <<<"$(xprop -id "$main" _NET_FRAME_EXTENTS | tr -dc '0-9 ')"
@@ -94,9 +97,4 @@ read -r r g b <<<"$(background_at $((mx + 5)) $((my + 5)))"
 ((r > 120 && g < 70 && b < 70)) && pass "'f' turns the fog on ($r $g $b)" ||
   fail "after 'f' the background is $r $g $b, not the fog's 128 64 64"
 
-if ((failures > 0)); then
-  mkdir -p /tmp/helicoid-wm-failed && cp "$work"/*.png "$work"/*.log /tmp/helicoid-wm-failed/ 2>/dev/null
-  echo "$failures check(s) failed; screenshots in /tmp/helicoid-wm-failed"
-  exit 1
-fi
-echo "all window-manager checks passed"
+checks_end "$work"

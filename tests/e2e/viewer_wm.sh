@@ -33,10 +33,10 @@ done
 "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
 
-# find_window TITLE: the X id of the client window with exactly this title.
+# find_window TITLE [SECONDS]: the X id of the client window with exactly this title.
 find_window() {
   local id i
-  for ((i = 0; i < 200; i++)); do
+  for ((i = 0; i < ${2:-20} * 10; i++)); do
     id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$1\"" | head -n 1 | awk '{print $1}')
     [[ -n "$id" ]] && { echo "$id"; return 0; }
     sleep 0.1
@@ -54,8 +54,12 @@ background_at() {  # X Y: "R G B" of one pixel of a new screenshot
 }
 
 box=$(find_window "soft by Quenmarrow - contact@example.org ") || { fail "no information box"; exit 1; }
-xdotool key --window "$box" Return
-main=$(find_window " soft by Quenmarrow") || { fail "no main window"; exit 1; }
+# (A key sent before the box is ready to take it is lost: send until it closes.)
+for ((n = 0; n < 20; n++)); do
+  xdotool key --window "$box" Return 2>/dev/null
+  main=$(find_window " soft by Quenmarrow" 1) && break
+done
+[[ -n "$main" ]] || { fail "no main window"; exit 1; }
 for ((i = 0; i < 100; i++)); do  # until openbox has framed it
   xprop -id "$main" _NET_FRAME_EXTENTS 2>/dev/null | grep -q = && break
   sleep 0.1

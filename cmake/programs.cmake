@@ -27,7 +27,7 @@ if(WIN32)
     set(probe_dir ${PROJECT_SOURCE_DIR}/tests/windows)
     # Reports the icon resources of a program, as Windows loads them.
     add_executable(helicoid-icon-probe ${probe_dir}/icon_probe.cpp ${rc})
-    target_link_libraries(helicoid-icon-probe PRIVATE user32 gdi32)
+    target_link_libraries(helicoid-icon-probe PRIVATE user32 gdi32 version)
     # Runs the viewer's real pixel-format set-up on a device context it cannot use.
     add_executable(helicoid-pixel-format-failure ${probe_dir}/pixel_format_failure.cpp)
     target_link_libraries(helicoid-pixel-format-failure PRIVATE helicoid_viewer opengl32 gdi32 user32)

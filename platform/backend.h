@@ -102,9 +102,15 @@ void PointerMoved(HWND window, int x, int y, unsigned held);
 void PointerButton(HWND window, MouseButton button, bool down, int x, int y, unsigned held);
 
 constexpr int kNoCharacter = -1;
+// The key yields text that the backend reports on its own through KeyText,
+// possibly only after the key down was taken from the queue (an input method
+// answers later). The key then makes no character of its own: the text brings
+// it, and the key counts once (Shift+F is 'F', never 'f').
+constexpr int kTextFollows = -2;
 // A key of the key table (platform/keys.h) went down or up. `character` is
-// what the key yields, or kNoCharacter if its text comes later through
-// KeyText. With `alt` it is a system key and yields no character.
+// what the key yields, kTextFollows, or kNoCharacter if not known (the key
+// table's character is taken). With `alt` it is a system key and yields no
+// character.
 struct KeyEvent {
   WPARAM virtualKey;
   bool down;

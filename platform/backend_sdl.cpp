@@ -106,13 +106,21 @@ void ShowNativeWindow(NativeWindow* w, ShowState state) {
 void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
   int cw = 0, ch = 0, cx = 0, cy = 0;
   SDL_GetWindowSize(w->window, &cw, &ch);
+  SDL_GetWindowPosition(w->window, &cx, &cy);
+  bool restored = false;
   if (p.resize && (cw != p.width || ch != p.height)) {
-    // A maximized window keeps its size until it is restored.
-    if (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) SDL_RestoreWindow(w->window);
+    // A maximized window keeps its size until it is restored, and the window
+    // manager then puts it back where it was before; as on Windows, a size
+    // set without a move leaves it where the maximized window was.
+    restored = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) != 0;
+    if (restored) SDL_RestoreWindow(w->window);
     SDL_SetWindowSize(w->window, p.width, p.height);
   }
-  SDL_GetWindowPosition(w->window, &cx, &cy);
-  if (p.move && (cx != p.x || cy != p.y)) SDL_SetWindowPosition(w->window, p.x, p.y);
+  if (p.move) {
+    if (restored || cx != p.x || cy != p.y) SDL_SetWindowPosition(w->window, p.x, p.y);
+  } else if (restored) {
+    SDL_SetWindowPosition(w->window, cx, cy);
+  }
 }
 
 void DestroyNativeWindow(NativeWindow* w) {
@@ -207,6 +215,9 @@ NativeContext* CreateGLContext(NativeWindow* w, int, std::string* error) {
     SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);
     return nullptr;
   }
+  // Frames follow the display's refresh where the driver allows it, as on
+  // Windows; where it refuses (Xvfb), they stay unthrottled.
+  SDL_GL_SetSwapInterval(1);
   NativeContext* native = new NativeContext{context, {}};
   sdl::SetUpDepthFramebuffer(w->window, &native->offscreen);
   SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);

@@ -113,7 +113,7 @@ void Enqueue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int characte
 // client point when it is taken from the queue.
 void EnqueueMouse(HWND under, UINT message, WPARAM keys, POINT screen);
 // Gives the character to the newest queued key message if that is a key down
-// without one. False otherwise.
+// without one or waiting for its text. False otherwise.
 bool AttachCharacter(int character);
 // The window's timers, queued messages and capture end with it.
 void ForgetWindowMessages(HWND hwnd);

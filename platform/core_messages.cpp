@@ -194,7 +194,9 @@ bool AttachCharacter(int character) {
         m != WM_CHAR) {
       continue;
     }
-    if (m != WM_KEYDOWN || it->character != kNoCharacter) return false;
+    if (m != WM_KEYDOWN || (it->character != kNoCharacter && it->character != kTextFollows)) {
+      return false;
+    }
     it->character = character;
     return true;
   }
@@ -277,6 +279,7 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
   int character = kNoCharacter;
   if (m.haveKeyDown && m.lastKeyDown.hwnd == msg->hwnd && m.lastKeyDown.wParam == msg->wParam &&
       m.lastKeyDown.lParam == msg->lParam && m.lastKeyDownCharacter != kNoCharacter) {
+    if (m.lastKeyDownCharacter == kTextFollows) return FALSE;  // the text brings it
     character = m.lastKeyDownCharacter;
   } else {
     character = CharacterOfKey(msg->wParam);

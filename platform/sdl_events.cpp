@@ -29,8 +29,9 @@ WPARAM VirtualKey(SDL_Keycode key) {
   return it == kKeys.end() ? 0 : it->second;
 }
 
-// The character of a key that SDL gives no text for; printable keys get
-// theirs from the text input event that follows the key.
+// The character a key down carries: that of a key SDL gives no text for, or
+// kTextFollows for a printable key, whose text event brings the character
+// (shifted or not), even when it comes after the key down was taken.
 int ControlCharacter(SDL_Keycode key, Uint16 mod) {
   switch (key) {
     case SDLK_ESCAPE:
@@ -46,6 +47,9 @@ int ControlCharacter(SDL_Keycode key, Uint16 mod) {
       break;
   }
   if ((mod & KMOD_CTRL) && key >= SDLK_a && key <= SDLK_z) return 1 + (key - SDLK_a);
+  if (key >= SDLK_SPACE && key < SDLK_DELETE && !(mod & (KMOD_CTRL | KMOD_ALT))) {
+    return platform::kTextFollows;
+  }
   return platform::kNoCharacter;
 }
 

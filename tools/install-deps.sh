@@ -5,9 +5,10 @@
 set -euo pipefail
 
 what=${1:-test}
-run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa-dri libpng-dev)
-test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool
-           x11-utils imagemagick valgrind)
+run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa-dri libpng-dev
+          googletest libgtest-dev libx11-dev)
+test_pkgs=("${run_pkgs[@]}" xvfb xdotool
+           x11-utils imagemagick valgrind openbox desktop-file-utils appstream dpkg-dev file)
 windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
               libgl1-mesa-dri:i386 libglx-mesa0:i386)
 
@@ -17,10 +18,20 @@ case "$what" in
   *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
 esac
 
+# A name without an architecture means the machine's own one (or "all"): with
+# a foreign architecture added, dpkg knows e.g. libgl1-mesa-dri twice, and only
+# the native copy counts for it.
+native=$(dpkg --print-architecture)
+installed() {
+  local name=${1%%:*} arch=${1#*:}
+  [[ "$arch" == "$1" ]] && arch=$native
+  local copies
+  copies=$(dpkg-query -W -f='${Architecture} ${Status}\n' "$name" 2>/dev/null) || return 1
+  grep -Eq "^($arch|all) install ok installed\$" <<<"$copies"
+}
 missing=()
 for p in "${pkgs[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
@@ -40,5 +51,5 @@ if [[ $needs_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i3
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq "${missing[@]}" >/dev/null
+apt-get -o DPkg::Lock::Timeout=900 update -qq
+apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null

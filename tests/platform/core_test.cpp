@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/backend.h"
 #include "probe_window.h"
 
 namespace {
@@ -160,6 +161,30 @@ TEST_F(Core, TranslateMessageGivesTheCharacterOfTheKey) {
   EXPECT_EQ(got, expected);
   EXPECT_EQ(translated, (std::vector<BOOL>{TRUE, TRUE, TRUE, TRUE, FALSE, FALSE}));
   EXPECT_EQ(SeenOf(WM_CHAR).size(), 4u);
+}
+
+// An input method may report a key's text only after its key down was taken:
+// the key must then count once, as its text says (Shift+F is 'F', not 'f').
+TEST_F(Core, TextThatFollowsItsTakenKeyDownCountsOnce) {
+  const HWND hwnd = MakeProbeWindow(300, 200, false);
+  auto takeAll = [] {
+    std::vector<std::pair<UINT, WPARAM>> got;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      got.emplace_back(msg.message, msg.wParam);
+      TranslateMessage(&msg);
+    }
+    return got;
+  };
+  const platform::KeyEvent keyF{'F', true, false, false, 0, platform::kTextFollows};
+  platform::KeyChanged(hwnd, keyF);
+  EXPECT_EQ(takeAll(), (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, 'F'}}));
+  platform::KeyText(hwnd, 'F');
+  // Arriving in time, the text joins its key down.
+  platform::KeyChanged(hwnd, keyF);
+  platform::KeyText(hwnd, 'f');
+  EXPECT_EQ(takeAll(), (std::vector<std::pair<UINT, WPARAM>>{
+                           {WM_CHAR, 'F'}, {WM_KEYDOWN, 'F'}, {WM_CHAR, 'f'}}));
 }
 
 TEST_F(Core, CapturedMousePointsOutsideTheWindowArriveUnclampedAndSigned) {

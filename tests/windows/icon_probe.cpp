@@ -1,6 +1,7 @@
-// Reports the icon group 101 of a Windows program as Windows itself finds it:
-// the group's images from the resource directory, and the icon LoadIconA
-// makes of them. With no argument it looks at its own resources.
+// Reports the resources of a Windows program as Windows itself finds them:
+// icon group 101's images from the resource directory and the icon LoadIconA
+// makes of them; with a program named, also its version resource's strings
+// and its manifest's text. With no argument it looks at its own icon.
 //
 //   helicoid-icon-probe [PROGRAM.exe]
 //
@@ -14,6 +15,59 @@ namespace {
 int Fail(const char* what) {
   printf("FAILED: %s (error %lu)\n", what, (unsigned long)GetLastError());
   return 1;
+}
+
+// The version resource as GetFileVersionInfoA reads it, then the manifest.
+int PrintVersionAndManifest(const char* path, HMODULE module) {
+  static BYTE info[16384];
+  DWORD size = GetFileVersionInfoSizeA(path, NULL);
+  if (size == 0 || size > sizeof info || !GetFileVersionInfoA(path, 0, size, info))
+    return Fail("GetFileVersionInfoA");
+  VS_FIXEDFILEINFO* fixed = NULL;
+  UINT length = 0;
+  if (!VerQueryValueA(info, "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
+    return Fail("VerQueryValueA(fixed)");
+  printf("version numbers: %lu.%lu.%lu.%lu\n", (unsigned long)HIWORD(fixed->dwFileVersionMS),
+         (unsigned long)LOWORD(fixed->dwFileVersionMS),
+         (unsigned long)HIWORD(fixed->dwFileVersionLS),
+         (unsigned long)LOWORD(fixed->dwFileVersionLS));
+  const char* names[] = {"ProductName", "FileDescription", "ProductVersion", "LegalCopyright"};
+  for (const char* name : names) {
+    char query[80];
+    snprintf(query, sizeof query, "\\StringFileInfo\\040904B0\\%s", name);
+    char* value = NULL;
+    if (!VerQueryValueA(info, query, reinterpret_cast<void**>(&value), &length) || !value)
+      return Fail(query);
+    printf("version %s: [%s]\n", name, value);
+  }
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+  const char* text =
+      found ? static_cast<const char*>(LockResource(LoadResource(module, found))) : NULL;
+  if (!text) return Fail("FindResourceA(1, RT_MANIFEST)");
+  printf("manifest:\n%.*s\n", (int)SizeofResource(module, found), text);
+
+  // The setting as Windows takes it from the manifest when the program starts:
+  // through the activation context it builds from the resource.
+  ACTCTXA context;
+  ZeroMemory(&context, sizeof context);
+  context.cbSize = sizeof context;
+  context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  context.lpSource = path;
+  context.lpResourceName = MAKEINTRESOURCEA(1);
+  HANDLE actctx = CreateActCtxA(&context);
+  if (actctx == INVALID_HANDLE_VALUE) return Fail("CreateActCtxA(manifest)");
+  typedef BOOL(WINAPI * QuerySettings)(DWORD, HANDLE, const WCHAR*, const WCHAR*, WCHAR*, SIZE_T,
+                                       SIZE_T*);
+  QuerySettings query = reinterpret_cast<QuerySettings>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
+  WCHAR setting[64] = {0};
+  SIZE_T written = 0;
+  if (!query || !query(0, actctx, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                       L"dpiAware", setting, 64, &written))
+    return Fail("QueryActCtxSettingsW(dpiAware)");
+  printf("dpiAware: [%ls]\n", setting);
+  ReleaseActCtx(actctx);
+  return 0;
 }
 
 #pragma pack(push, 2)
@@ -89,5 +143,5 @@ int main(int argc, char** argv) {
   DWORD corner = pixels[0];
   printf("corner pixel: %lu,%lu,%lu\n", (unsigned long)(corner >> 16 & 0xff),
          (unsigned long)(corner >> 8 & 0xff), (unsigned long)(corner & 0xff));
-  return 0;
+  return argc > 1 ? PrintVersionAndManifest(argv[1], module) : 0;
 }

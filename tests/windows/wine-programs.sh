@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The Windows build under Wine, beyond the viewer's own window:
 #  - helicoid.exe carries icon group 101, a 16-colour and a 256-colour
-#    32 x 32 image, and LoadIconA makes a 32 x 32 icon of it;
+#    32 x 32 image, and LoadIconA makes a 32 x 32 icon of it; its version
+#    resource names the product and the project's version, and its manifest
+#    (as Windows reads it when the program starts) makes the program DPI
+#    aware, asks for common controls 6 and lists the supported systems;
 #  - the viewer's real pixel-format set-up, when ChoosePixelFormat or
 #    SetPixelFormat fails, shows its error box and ends with exit status 1.
 #   wine-programs.sh HELICOID_EXE ARTIFACTS_DIR
@@ -18,6 +21,14 @@ for want in 'group 101: 2 images' 'image 0: 32 x 32, 4 bits, 16 colours' \
   'image 1: 32 x 32, 8 bits, 256 colours' 'LoadIconA 101: 32 x 32' \
   "corner pixel: $BACKGROUND"; do
   grep -qxF "$want" "$ARTIFACTS/icon.out" || fail "icon resource: expected '$want'"
+done
+version=$(sed -n 's/^project(helicoid VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+for want in "version ProductName: [helicoid]" "version ProductVersion: [$version]" \
+  'version FileDescription: [helicoid - an interactive OpenGL viewer of a lit 3D helicoid]' \
+  'version LegalCopyright: [Copyright (c) 2026 the helicoid authors; MIT License]' \
+  'dpiAware: [true]' \
+  'name="Microsoft.Windows.Common-Controls"' '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>'; do
+  grep -qF -- "$want" "$ARTIFACTS/icon.out" || fail "version resource or manifest: expected '$want'"
 done
 
 # --- Pixel-format failures: the box, its text, and exit status 1 once it is

@@ -34,11 +34,11 @@ export async function serve(root) {
 }
 
 // Debian's Chromium, headless; it renders WebGL 2 through SwiftShader.
-export function launch() {
+export function launch(extraArgs = []) {
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
-    args: ['--no-sandbox', '--enable-unsafe-swiftshader'],
+    args: ['--no-sandbox', '--enable-unsafe-swiftshader', ...extraArgs],
   });
 }
 

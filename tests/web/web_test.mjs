@@ -123,6 +123,25 @@ try {
   check(byClose.code === '0' && byClose.canvases === 0, `the close box: ${JSON.stringify(byClose)}`);
 } finally {
   await browser.close();
+}
+
+// Without WebGL 2 the viewer cannot draw: it says so in a box and ends with
+// exit code 1, its window gone.
+const noWebGL = await launch(['--disable-webgl2']);
+try {
+  const page = await noWebGL.newPage();
+  await page.setViewport(kViewport);
+  await page.goto(server.url);
+  await page.waitForSelector('dialog[open]');
+  await page.click('dialog button');
+  await page.waitForFunction(() => document.querySelector('.helicoid-box-caption')?.textContent === 'Error');
+  const text = await page.$eval('.helicoid-box-text', (e) => e.textContent);
+  await page.click('dialog button');
+  const end = await ended(page);
+  check(text === 'wglCreateContext failed' && end.code === '1' && end.canvases === 0,
+        `no WebGL 2: box ${JSON.stringify(text)}, then ${JSON.stringify(end)}`);
+} finally {
+  await noWebGL.close();
   server.close();
 }
 

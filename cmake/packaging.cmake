@@ -5,6 +5,9 @@
 # a .zip of it with the README and the LICENSE. tools/package.sh builds all
 # three into dist/. The one version is the project()'s.
 include_guard(GLOBAL)
+if(EMSCRIPTEN)
+  return()  # the browser build is a site, not a package
+endif()
 
 set(HELICOID_DESCRIPTION "helicoid - an interactive OpenGL viewer of a lit 3D helicoid")
 set(HELICOID_COPYRIGHT "Copyright (c) 2026 the helicoid authors; MIT License")

@@ -1,7 +1,8 @@
 # The programs, all in one place:
 #   helicoid           the viewer: on Windows the real WinMain (-mwindows, static,
 #                      resource script); on Linux a main() that calls WinMain
-#                      over the SDL2 backend
+#                      over the SDL2 backend; in the browser build helicoid.js
+#                      and helicoid.wasm over the web backend, beside the page
 #   helicoid-snapshot  the viewer's first frame as a PNG, on the headless backend
 # and, on Windows, the small programs that the Wine tests run beside the viewer.
 if(WIN32)
@@ -41,6 +42,14 @@ if(WIN32)
   endif()
   # They land at the top of the build folder: build-windows-i686/helicoid.exe.
   set_target_properties(${programs} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  return()
+endif()
+
+if(EMSCRIPTEN)
+  add_executable(helicoid ${PROJECT_SOURCE_DIR}/platform/web/web_main.cpp)
+  target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_platform_web)
+  # build-web/index.html, helicoid.js, helicoid.wasm.
+  set_target_properties(helicoid PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   return()
 endif()
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, if any are
 # missing. As root it runs apt-get; otherwise it prints the line to run.
-# Usage: tools/install-deps.sh [run|test]   (default: test, which is a superset)
+# For the browser tests it also installs the npm packages of tests/web from
+# their lock file (npm ci; puppeteer-core downloads no browser).
+# Usage: tools/install-deps.sh [run|web|test]   (default: test, a superset)
 set -euo pipefail
 
 what=${1:-test}
@@ -9,13 +11,18 @@ run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa
           googletest libgtest-dev libx11-dev)
 test_pkgs=("${run_pkgs[@]}" xvfb xdotool
            x11-utils imagemagick valgrind openbox desktop-file-utils appstream dpkg-dev file)
+# The browser build, and Chromium for its tests (python3 serves tools/run.sh --web).
+web_pkgs=(cmake emscripten python3)
+browser_pkgs=(chromium)
+command -v npm >/dev/null || browser_pkgs+=(nodejs npm)
 windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
               libgl1-mesa-dri:i386 libglx-mesa0:i386)
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;
-  test) pkgs=("${test_pkgs[@]}" "${windows_pkgs[@]}") ;;
-  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+  web) pkgs=("${web_pkgs[@]}") ;;
+  test) pkgs=("${test_pkgs[@]}" "${web_pkgs[@]}" "${browser_pkgs[@]}" "${windows_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|web|test]" >&2; exit 2 ;;
 esac
 
 # A name without an architecture means the machine's own one (or "all"): with
@@ -29,11 +36,27 @@ installed() {
   copies=$(dpkg-query -W -f='${Architecture} ${Status}\n' "$name" 2>/dev/null) || return 1
   grep -Eq "^($arch|all) install ok installed\$" <<<"$copies"
 }
+
+# The npm packages of the browser tests, when the lock file is newer than
+# what node_modules holds.
+npm_packages() {
+  [[ "$what" == test ]] || return 0
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+  if [[ ! "$dir/node_modules/.package-lock.json" -nt "$dir/package-lock.json" ]]; then
+    echo "Installing the npm packages of tests/web (npm ci)"
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+}
+
 missing=()
 for p in "${pkgs[@]}"; do
   installed "$p" || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+if [[ ${#missing[@]} -eq 0 ]]; then
+  npm_packages
+  exit 0
+fi
 
 needs_i386=0
 for p in "${missing[@]}"; do [[ "$p" == *:i386 ]] && needs_i386=1; done
@@ -51,5 +74,7 @@ if [[ $needs_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i3
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
+# Others may be installing at the same time: wait for the lock.
 apt-get -o DPkg::Lock::Timeout=900 update -qq
 apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
+npm_packages

@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the viewer and starts it. With no display it
 # says so and writes the viewer's picture to a PNG instead.
+# With --web it builds the browser version and serves it on 127.0.0.1 with
+# Python's http.server (port: HELICOID_WEB_PORT, default 8080) until Ctrl+C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ "${1:-}" == --web ]]; then
+  tools/install-deps.sh web
+  site=$(tools/web-build.sh)
+  port=${HELICOID_WEB_PORT:-8080}
+  echo "The viewer in a browser: http://127.0.0.1:$port/  (Ctrl+C stops the server)"
+  exec python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port"
+fi
 
 tools/install-deps.sh run
 cmake --preset linux >/dev/null

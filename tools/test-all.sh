@@ -2,9 +2,11 @@
 # Installs what is missing, builds everything and runs every test, through the
 # workflow presets of CMakePresets.json:
 #   windows-i686  the 32-bit Windows program, cross-built with mingw-w64;
+#   web           the browser build (Emscripten: WebAssembly over WebGL 2);
 #   linux         unit, GL, whole-viewer and platform tests on the headless
 #                 backend, the real viewer under Xvfb, the Windows program
-#                 under Wine, stress and valgrind;
+#                 under Wine, the browser build in headless Chromium, stress
+#                 and valgrind;
 #   asan          the same build with AddressSanitizer and UBSan, and its tests.
 # Exits non-zero if anything fails.
 set -euo pipefail
@@ -12,7 +14,7 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh test
 
-for preset in windows-i686 linux asan; do
+for preset in windows-i686 web linux asan; do
   echo "== $preset"
   cmake --workflow --preset "$preset"
 done

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the browser version with Emscripten (workflow preset web): build-web/
+# holds index.html, helicoid.js and helicoid.wasm. Prints the folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+command -v em++ >/dev/null ||
+  { echo "em++ is missing: install emscripten (tools/install-deps.sh web)" >&2; exit 1; }
+# Debian's Emscripten finds its JavaScript packages there whichever node runs it.
+export NODE_PATH=/usr/share/nodejs
+cmake --workflow --preset web >/dev/null
+echo "$PWD/build-web"

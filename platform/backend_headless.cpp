@@ -37,7 +37,7 @@ namespace {
 using platform::NativeContext;
 using platform::NativeWindow;
 
-constexpr long long kFramesWithoutStep = 1000000;
+constexpr long long kDefaultFrameLimit = 1000000;
 // Entries kept in the call log; CallCount counts past it.
 constexpr size_t kCallLogLimit = 200000;
 // The wParam of WM_PALETTECHANGED when another program changed the palette.
@@ -53,7 +53,8 @@ struct Headless {
   int screenHeight = 1024;
 
   std::deque<Step> steps;
-  long long framesSinceDelivery = 0;  // SwapBuffers calls since the last step was delivered
+  long long framesSinceDelivery = 0;          // SwapBuffers calls since the last step was delivered
+  long long frameLimit = kDefaultFrameLimit;  // ... at which the run fails
   bool failed = false;
   bool buttonHeld = false;
 
@@ -347,8 +348,8 @@ class HeadlessBackend : public platform::Backend {
   bool Present(NativeWindow*, NativeContext* context) override {
     // Every swap counts for the script, also one with nothing to present, so
     // that a program that never waits still reaches its steps or fails.
-    if (++H().framesSinceDelivery >= kFramesWithoutStep && !H().failed) {
-      Fail(std::to_string(kFramesWithoutStep) +
+    if (++H().framesSinceDelivery >= H().frameLimit && !H().failed) {
+      Fail(std::to_string(H().frameLimit) +
            " frames were presented without a step "
            "becoming due");
     }
@@ -473,6 +474,7 @@ void Reset() {
   h.screenHeight = 1024;
   h.steps.clear();
   h.framesSinceDelivery = 0;
+  h.frameLimit = kDefaultFrameLimit;
   h.failed = false;
   h.buttonHeld = false;
   h.boxes.clear();
@@ -495,6 +497,10 @@ void Reset() {
 void SetScreenSize(int width, int height) {
   H().screenWidth = width;
   H().screenHeight = height;
+}
+
+void SetFrameLimit(long long frames) {
+  H().frameLimit = frames;
 }
 
 void Press(int x, int y, int afterFrames) {

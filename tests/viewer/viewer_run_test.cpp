@@ -143,15 +143,15 @@ TEST_F(ViewerRun, DragSpinsAndClickStops) {
         spinB = Rotation();
       },
       5);
-  // A click without motion.
+  // A click without motion, at a point whose x and y differ.
   headless::Call(
       [&] {
         framesAtClick = headless::PresentedFrames();
         atClick = Rotation();
       },
       1);
-  headless::Press(300, 300, 0);
-  headless::Release(300, 300, 0);
+  headless::Press(300, 200, 0);
+  headless::Release(300, 200, 0);
   headless::Call([&] {
     framesAfterClick = headless::PresentedFrames();
     afterClick = Rotation();

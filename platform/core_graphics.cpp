@@ -111,8 +111,13 @@ void ResetGraphics() {
 using namespace platform;
 
 int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* pfd) {
-  Log("ChoosePixelFormat");
-  if (WindowOfDC(hdc) == nullptr || pfd == nullptr) return 0;
+  if (pfd == nullptr) {
+    Log("ChoosePixelFormat (null)");
+    return 0;
+  }
+  Log("ChoosePixelFormat flags=0x%lx type=%d color=%d depth=%d",
+      static_cast<unsigned long>(pfd->dwFlags), pfd->iPixelType, pfd->cColorBits, pfd->cDepthBits);
+  if (WindowOfDC(hdc) == nullptr) return 0;
   if (Fails(Fault::kChoosePixelFormat)) return 0;
   const std::vector<SurfaceFormat> formats = SurfaceFormats();
   int best = 0, bestDistance = 0;

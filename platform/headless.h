@@ -33,12 +33,18 @@ void SetScreenSize(int width, int height);
 //     every PeekMessageA and GetMessageA, so steps reach a program that draws
 //     frames back to back and never waits. Every SwapBuffers on a window with a
 //     pixel format counts as a frame here, also one with no GL context to show.
-// If the program waits while no step is left, or presents 1,000,000 frames
-// without a step becoming due, the run fails: a line on stderr says so,
-// ScriptFailed() turns true and GetMessageA returns 0 with wParam
-// kScriptFailedExitCode, so WinMain returns that code.
+// If the program waits while no step is left, or presents the frame limit
+// (1,000,000 unless SetFrameLimit says otherwise) of frames without a step
+// becoming due, the run fails: a line on stderr says so, ScriptFailed() turns
+// true and GetMessageA returns 0 with wParam kScriptFailedExitCode, so WinMain
+// returns that code.
 constexpr int kWhenWaiting = -1;
 constexpr int kScriptFailedExitCode = 86;
+
+// How many frames may be presented without a step becoming due before the run
+// fails; a test sets what its script needs, so that a program that keeps
+// drawing when it should wait fails in seconds. Reset() puts back 1,000,000.
+void SetFrameLimit(long long frames);
 
 // Mouse input goes, as on Windows, to the window that has the capture (the
 // point converted, negative or beyond the window included); without capture

@@ -15,7 +15,7 @@
 namespace headless {
 namespace {
 
-constexpr long long kFramesWithoutStep = 1000000;
+constexpr long long kDefaultFrameLimit = 1000000;
 // The wParam of WM_PALETTECHANGED when another program changed the palette.
 const HWND kOtherWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7D0000F0));
 
@@ -26,7 +26,8 @@ struct Step {
 
 struct Script {
   std::deque<Step> steps;
-  long long framesSinceDelivery = 0;  // SwapBuffers calls since the last step was delivered
+  long long framesSinceDelivery = 0;          // SwapBuffers calls since the last step was delivered
+  long long frameLimit = kDefaultFrameLimit;  // ... at which the run fails
   bool failed = false;
   bool buttonHeld = false;
 };
@@ -100,13 +101,17 @@ void ProgramWaits() {
 }
 
 void FrameCounted() {
-  if (++S().framesSinceDelivery >= kFramesWithoutStep && !S().failed) {
-    Fail(std::to_string(kFramesWithoutStep) + " frames were presented without a step becoming due");
+  if (++S().framesSinceDelivery >= S().frameLimit && !S().failed) {
+    Fail(std::to_string(S().frameLimit) + " frames were presented without a step becoming due");
   }
 }
 
 void ResetScript() {
   S() = Script();
+}
+
+void SetFrameLimit(long long frames) {
+  S().frameLimit = frames;
 }
 
 void Press(int x, int y, int afterFrames) {

@@ -151,7 +151,7 @@ TEST_F(Frame, WireframeDrawsOutlinesUntilSwitchedOff) {
   EXPECT_EQ(again.modelPixels, filled.modelPixels);
 }
 
-TEST_F(Frame, LeavesTheDocumentedStateBehind) {
+TEST_F(Frame, LeavesTheDocumentedStateAndMaterialsBehind) {
   // Enter with a non-trivial modelview and a deeper stack than set-up leaves.
   glPushMatrix();
   glTranslatef(1.0f, 2.0f, 3.0f);
@@ -184,6 +184,28 @@ TEST_F(Frame, LeavesTheDocumentedStateBehind) {
     EXPECT_EQ(std::memcmp(after, entry, sizeof entry), 0);
   }
 
+  // The materials of the two faces, and the two-sided lighting they rely on.
+  const struct {
+    GLenum face, parameter;
+    float value[4];
+  } materials[] = {{GL_FRONT, GL_AMBIENT, {0.05f, 0.05f, 0.05f, 1}},
+                   {GL_FRONT, GL_DIFFUSE, {0.7f, 0.3f, 0.4f, 0.6f}},
+                   {GL_FRONT, GL_SPECULAR, {0.23f, 0.23f, 0.25f, 1}},
+                   {GL_FRONT, GL_SHININESS, {40}},
+                   {GL_BACK, GL_AMBIENT, {0.05f, 0.05f, 0.05f, 1}},
+                   {GL_BACK, GL_DIFFUSE, {0.2f, 0.5f, 0.3f, 0.6f}},
+                   {GL_BACK, GL_SPECULAR, {0.23f, 0.23f, 0.25f, 1}},
+                   {GL_BACK, GL_SHININESS, {40}}};
+  for (const auto& m : materials) {
+    SCOPED_TRACE(testing::Message() << "face " << m.face << ", parameter " << m.parameter);
+    float value[4] = {};
+    glGetMaterialfv(m.face, m.parameter, value);
+    const int count = m.parameter == GL_SHININESS ? 1 : 4;
+    for (int i = 0; i < count; ++i) EXPECT_EQ(value[i], m.value[i]);
+  }
+  GLint twoSided = 0;
+  glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &twoSided);
+  EXPECT_EQ(twoSided, 1);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "app/app_state.h"
@@ -15,13 +16,10 @@ namespace {
 
 class SceneSetup : public SceneGL {};
 
-void ExpectLight(GLenum light, GLenum parameter, float r, float g, float b, float a) {
+void ExpectLight(GLenum light, GLenum parameter, const float expected[4]) {
   float value[4] = {-1, -1, -1, -1};
   glGetLightfv(light, parameter, value);
-  EXPECT_EQ(value[0], r);
-  EXPECT_EQ(value[1], g);
-  EXPECT_EQ(value[2], b);
-  EXPECT_EQ(value[3], a);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(value[i], expected[i]) << "parameter " << parameter;
 }
 
 // The column-major matrix of glOrtho(l, r, b, t, n, f).
@@ -66,21 +64,43 @@ TEST_F(SceneSetup, EnablesSixLightsLeavesLightTwoLightingAndFogOff) {
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 }
 
-TEST_F(SceneSetup, LightParametersReadBackExactly) {
+// Every light's position and colours as the viewer's lighting design gives
+// them; light 0 keeps the GL's default colours.
+struct LightTable {
+  float position[4], ambient[4], diffuse[4], specular[4];
+};
+const LightTable kLights[7] = {
+    {{0.7f, 0.7f, 1.25f, 0}, {0, 0, 0, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}},
+    {{-10, 14, 4, 0}, {0.35f, 0.35f, 0.65f, 1}, {0.2f, 0.2f, 0.5f, 1}, {0.2f, 0.2f, 0.65f, 1}},
+    {{5, -6, -2, 0}, {0.65f, 0.75f, 0.45f, 1}, {0.4f, 0.3f, 0.3f, 1}, {0.65f, 0.85f, 0.85f, 1}},
+    {{0, -3, 4, 0}, {0.65f, 0.65f, 0.35f, 1}, {0.4f, 0.4f, 0.05f, 1}, {0.65f, 0.65f, 0.85f, 1}},
+    {{0, -2, -5, 0}, {0.55f, 0.55f, 0.55f, 1}, {0.4f, 0.5f, 0.3f, 1}, {0.2f, 0.7f, 0.35f, 1}},
+    {{0, 0, -8, 0}, {0.05f, 0.6f, 0.05f, 1}, {0, 0.5f, 0, 1}, {0.05f, 0.6f, 0.08f, 1}},
+    {{-20, -10, -2, 0}, {0.4f, 0.4f, 0.4f, 1}, {0.4f, 0.4f, 0.05f, 1}, {0.65f, 0.55f, 0.55f, 1}},
+};
+
+// Light 2 is configured although it stays off until the first frame. A frame
+// of a turned model sends the positions again, under the viewer's own matrix.
+TEST_F(SceneSetup, EveryLightReadsBackAsDesignedAlsoAfterAFrame) {
   InitScene();
-  // Light 0: its own position, the GL's default colours.
-  ExpectLight(GL_LIGHT0, GL_POSITION, 0.7f, 0.7f, 1.25f, 0.0f);
-  ExpectLight(GL_LIGHT0, GL_DIFFUSE, 1.0f, 1.0f, 1.0f, 1.0f);
-  ExpectLight(GL_LIGHT0, GL_AMBIENT, 0.0f, 0.0f, 0.0f, 1.0f);
-  ExpectLight(GL_LIGHT5, GL_DIFFUSE, 0.0f, 0.5f, 0.0f, 1.0f);
-  ExpectLight(GL_LIGHT2, GL_DIFFUSE, 0.4f, 0.3f, 0.3f, 1.0f);  // configured although off
-  // Positions went in under the identity, so they read back as the rig holds them.
-  for (int n = 0; n < 6; ++n) {
-    SCOPED_TRACE(n + 1);
-    const float* p = LightRig[n];
-    EXPECT_EQ(p[3], 0.0f);
-    ExpectLight(GL_LIGHT1 + n, GL_POSITION, p[0], p[1], p[2], p[3]);
+  for (int frame = 0; frame < 2; ++frame) {
+    if (frame == 1) {
+      const float quarterTurnAboutX[16] = {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1};
+      std::memcpy(TrackballState.modelRotation, quarterTurnAboutX, sizeof quarterTurnAboutX);
+      RenderFrame();
+    }
+    for (int n = 0; n < 7; ++n) {
+      SCOPED_TRACE(testing::Message() << "frame " << frame << ", light " << n);
+      const LightTable& l = kLights[n];
+      ExpectLight(GL_LIGHT0 + n, GL_POSITION, l.position);
+      ExpectLight(GL_LIGHT0 + n, GL_AMBIENT, l.ambient);
+      ExpectLight(GL_LIGHT0 + n, GL_DIFFUSE, l.diffuse);
+      ExpectLight(GL_LIGHT0 + n, GL_SPECULAR, l.specular);
+    }
   }
+  GLint twoSided = 0;
+  glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &twoSided);
+  EXPECT_EQ(twoSided, 1);
 }
 
 TEST_F(SceneSetup, FogParameters) {
@@ -161,6 +181,19 @@ TEST_F(SceneSetup, CheckerTextureTexels) {
   // The image went into the default texture; no texture object was made.
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
   EXPECT_EQ(value, 0);
+  const struct {
+    GLenum name;
+    GLint value;
+  } parameters[] = {{GL_TEXTURE_MIN_FILTER, GL_NEAREST},
+                    {GL_TEXTURE_MAG_FILTER, GL_NEAREST},
+                    {GL_TEXTURE_WRAP_S, GL_REPEAT},
+                    {GL_TEXTURE_WRAP_T, GL_REPEAT}};
+  for (const auto& p : parameters) {
+    glGetTexParameteriv(GL_TEXTURE_2D, p.name, &value);
+    EXPECT_EQ(value, p.value) << "parameter " << p.name;
+  }
+  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
+  EXPECT_EQ(value, GL_MODULATE);
 }
 
 TEST_F(SceneSetup, ResetsAnyRotationToTheIdentity) {

@@ -13,6 +13,7 @@ int main() {
   headless::Reset();
   headless::SetScreenSize(107, 80);  // a 64 x 64 window
   headless::KeepFramePixels(true);   // the pixel copy runs too
+  headless::SetFrameLimit(20);       // no step waits for more than 3 frames
 
   int spinningFrames = 0;
   float turnedAt = 1.0f;

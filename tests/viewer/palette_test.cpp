@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "glcontext/glcontext.h"
+#include "viewer_support.h"
 
 namespace {
 
@@ -49,6 +50,13 @@ TEST(Palette, ColourWithNoBitsGetsLevelZero) {
   EXPECT_EQ(PaletteLevel(200, 0, 3), 0);
   EXPECT_EQ(PaletteLevel(255, 1, 7), 255);
   EXPECT_EQ(PaletteLevel(255, 3, 200), 0) << "an absurd shift reads no bits";
+}
+
+TEST(RenderContext, ReleasingWithoutOneCallsNothing) {
+  ResetViewer();
+  ReleaseRenderContext();
+  EXPECT_EQ(headless::CallCount("wglMakeCurrent"), 0);
+  EXPECT_EQ(headless::CallCount("wglDeleteContext"), 0);
 }
 
 }  // namespace

@@ -29,6 +29,19 @@ int IndexInLog(const std::string& prefix) {
   return -1;
 }
 
+// The first of these calls that the log lacks after the ones before it, or ""
+// when all were made in this order (other calls may come between).
+std::string MissingInOrder(const std::vector<std::string>& calls) {
+  const auto& log = headless::CallLog();
+  size_t at = 0;
+  for (const std::string& call : calls) {
+    while (at < log.size() && log[at] != call) ++at;
+    if (at == log.size()) return call;
+    ++at;
+  }
+  return "";
+}
+
 TEST_F(ViewerRun, StartsWithTheInformationBoxThenTheWindow) {
   bool windowDuringBox = true;
   int logAtBox = -1;
@@ -39,9 +52,17 @@ TEST_F(ViewerRun, StartsWithTheInformationBoxThenTheWindow) {
   });
   headless::WindowInfo info{};
   headless::Call([&] { headless::MainWindow(&info); }, 1);
-  headless::Type(27, 0);
+  headless::Type(27, 0);  // while frames run back to back
 
-  EXPECT_EQ(RunViewer(), 0);
+  EXPECT_EQ(RunViewer(SW_SHOWDEFAULT), 0);
+  EXPECT_EQ(IdleHook, nullptr) << "Esc leaves no frame to draw";
+  // Double buffering, 8 colour bits and a 16-bit depth buffer are asked for.
+  EXPECT_EQ(MissingInOrder(
+                {"SetTimer 1 100", "GetDC", "ChoosePixelFormat flags=0x25 type=0 color=8 depth=16",
+                 "SetPixelFormat", "DescribePixelFormat", "wglCreateContext", "wglMakeCurrent",
+                 "ShowWindow 10", "UpdateWindow", "DestroyWindow", "wglMakeCurrent",
+                 "wglDeleteContext", "ReleaseDC", "PostQuitMessage 0"}),
+            "");
 
   ASSERT_EQ(headless::MessageBoxes().size(), 1u);
   const headless::MessageBoxRecord& box = headless::MessageBoxes()[0];
@@ -67,8 +88,8 @@ TEST_F(ViewerRun, WindowIsSquareFromTheScreenHeight) {
   struct Case {
     int screenWidth, screenHeight, side;
   };
-  for (Case c : {Case{1024, 768, 614}, Case{1280, 1024, 819}, Case{1920, 1080, 864},
-                 Case{3840, 1080, 864}, Case{1920, 1200, 960}}) {
+  for (Case c : {Case{1024, 768, 614}, Case{1280, 1024, 819}, Case{1280, 1027, 821},
+                 Case{1920, 1080, 864}, Case{3840, 1080, 864}, Case{1920, 1200, 960}}) {
     ResetViewer();
     headless::KeepFramePixels(false);
     headless::SetScreenSize(c.screenWidth, c.screenHeight);
@@ -108,8 +129,8 @@ TEST_F(ViewerRun, DragSpinsAndClickStops) {
   float angleAfterClick = -1;
 
   headless::Press(400, 400, 2);
-  headless::Move(460, 420);  // the press drew one more frame; then the loop waited
-  headless::Release(470, 430);
+  headless::Move(460, 420);     // the press drew one more frame; then the loop waited
+  headless::Release(-30, 950);  // outside the window: the capture brings it
   headless::Call(
       [&] {
         framesA = headless::PresentedFrames();
@@ -122,15 +143,15 @@ TEST_F(ViewerRun, DragSpinsAndClickStops) {
         spinB = Rotation();
       },
       5);
-  // A click without motion.
+  // A click without motion, at a point whose x and y differ.
   headless::Call(
       [&] {
         framesAtClick = headless::PresentedFrames();
         atClick = Rotation();
       },
       1);
-  headless::Press(300, 300, 0);
-  headless::Release(300, 300, 0);
+  headless::Press(300, 200, 0);
+  headless::Release(300, 200, 0);
   headless::Call([&] {
     framesAfterClick = headless::PresentedFrames();
     afterClick = Rotation();
@@ -142,6 +163,9 @@ TEST_F(ViewerRun, DragSpinsAndClickStops) {
   headless::Type(27);
 
   EXPECT_EQ(RunViewer(), 0);
+  EXPECT_EQ(MissingInOrder({"DispatchMessageA 0x0201", "SetCapture", "DispatchMessageA 0x0202",
+                            "ReleaseCapture"}),
+            "");
   EXPECT_EQ(framesB - framesA, 5) << "frames keep coming after the release";
   EXPECT_NE(spinA, spinB) << "the model keeps turning";
   EXPECT_EQ(framesAfterClick, framesAtClick + 1) << "a click draws exactly one frame";
@@ -281,6 +305,9 @@ TEST_F(ViewerRun, SizeChangesEndAtTheStartSize) {
   EXPECT_EQ(after.x, moved.x);
   EXPECT_EQ(after.y, moved.y);
   EXPECT_GE(headless::CallCount("SetWindowPos"), 2);
+  EXPECT_EQ(headless::CallCount("SetWindowPos 819x819 flags=2"),
+            headless::CallCount("SetWindowPos"))
+      << "only SWP_NOMOVE: the window also comes to the top";
 }
 
 TEST_F(ViewerRun, PaletteMessagesWithoutAPalette) {
@@ -343,17 +370,53 @@ TEST_F(ViewerRun, PaletteIsBuiltAndRefreshedOnPaletteDisplays) {
   EXPECT_EQ(framesAfter, framesBefore + 1);
 }
 
-TEST_F(ViewerRun, CreatePaletteFailureLeavesNoPalette) {
+TEST_F(ViewerRun, SixteenColourPaletteThatCannotBeMadeLeavesNone) {
   headless::Faults faults;
   faults.paletteFormat = true;
+  faults.colorBits = 4;
   faults.createPaletteFails = true;
   headless::SetFaults(faults);
   headless::QueryNewPalette(1);
   headless::Type(27, 1);
   EXPECT_EQ(RunViewer(), 0);
+  ASSERT_NE(headless::LastPalette(), nullptr);
+  EXPECT_EQ(headless::LastPalette()->entries.size(), 16u);
   EXPECT_EQ(AppState.palette, nullptr);
   EXPECT_EQ(headless::CallCount("SelectPalette"), 0);
   EXPECT_EQ(headless::CallCount("UnrealizeObject"), 0);
+}
+
+// Size, paint and mouse messages that come while no GL context exists get the
+// default handling and touch neither the window nor the trackball.
+TEST_F(ViewerRun, MessagesBeforeGLIsReadyGetTheDefaultHandling) {
+  int defaults = 0, handled = 0;
+  headless::Call(
+      [&] {
+        headless::WindowInfo info{};
+        headless::MainWindow(&info);
+        const HGLRC context = AppState.renderContext;
+        AppState.renderContext = nullptr;
+        IdleHook = nullptr;
+        TrackballState.isDragging = 1;  // a motion let through would make a step
+        headless::ClearCallLog();
+        for (UINT message : {WM_SIZE, WM_PAINT, WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) {
+          SendMessageA(info.handle, message, 0, MAKELPARAM(10, 10));
+        }
+        defaults = headless::CallCount("DefWindowProcA");
+        for (const char* call : {"SetWindowPos", "BeginPaint", "SetCapture", "ReleaseCapture"}) {
+          handled += headless::CallCount(call);
+        }
+        EXPECT_EQ(IdleHook, nullptr);
+        EXPECT_EQ(TrackballState.isRotating, 0);
+        EXPECT_EQ(TrackballState.stepAngle, 2.0f);
+        TrackballState.isDragging = 0;
+        AppState.renderContext = context;
+      },
+      1);
+  headless::Type(27, 0);
+  EXPECT_EQ(RunViewer(), 0);
+  EXPECT_EQ(defaults, 5);
+  EXPECT_EQ(handled, 0);
 }
 
 TEST_F(ViewerRun, CloseBoxEndsWithExitCodeZeroAndReleasesEverything) {

@@ -10,15 +10,16 @@ const DisplayOptionsRecord kInitialDisplayOptions = DisplayOptions;
 
 void ResetViewer() {
   headless::Reset();
+  headless::SetFrameLimit(50);
   AppState = AppStateRecord{};
   TrackballState = kInitialTrackball;
   DisplayOptions = kInitialDisplayOptions;
   IdleHook = nullptr;
 }
 
-int RunViewer() {
+int RunViewer(int showCommand) {
   char commandLine[] = "";
-  return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+  return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, showCommand);
 }
 
 std::array<float, 16> Rotation() {

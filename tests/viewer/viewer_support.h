@@ -10,10 +10,13 @@
 #include "trackball/trackball.h"
 
 // Puts the platform and the viewer's process-wide records back to their start.
+// No script of these tests waits more than a few frames for its next step, so
+// a run fails after 50 frames without one: a viewer that keeps drawing when it
+// should wait fails at once instead of after a million frames.
 void ResetViewer();
 
 // Runs WinMain as the platform's start-up would and returns its result.
-int RunViewer();
+int RunViewer(int showCommand = SW_SHOWNORMAL);
 
 std::array<float, 16> Rotation();
 bool IsIdentity(const std::array<float, 16>& m);

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Mutation check: puts each fault listed in tools/mutants.txt, one at a time,
+# into a copy of this tree, builds the copy and runs the fast tests there (all
+# but the wine, valgrind, stress, xvfb and e2e labels). A fault is killed when
+# a test fails. The tree the script is run from is never written to. Like the
+# benchmarks, this is not part of the test command.
+#
+#   tools/mutants.sh              every fault of the list
+#   tools/mutants.sh 3 17         faults 3 and 17 only (numbered as printed)
+#   options: -a        run every fast test, not only up to the first failure
+#            -k DIR    keep the copy and its build in DIR, and reuse them
+#            -l FILE   another list of faults
+#            -n        only check that each fault's original text is there once
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+list="$root/tools/mutants.txt"
+work=""
+allTests=0
+dryRun=0
+while getopts "ak:l:n" option; do
+  case $option in
+    a) allTests=1 ;;
+    n) dryRun=1 ;;
+    k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
+    l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-n] [NUMBER...]" >&2; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+if [ -z "$work" ]; then
+  work=$(mktemp -d "${TMPDIR:-/tmp}/helicoid-mutants.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+fi
+case $work in "$root" | "$root"/*) echo "mutants: -k must name a folder outside this tree" >&2; exit 2 ;; esac
+
+# ---- The list: "fault FILE: description", then "- " lines (the original text,
+# exact) and "+ " lines (its replacement; none deletes it), and optionally
+# "equivalent: reason". Lines starting with # and blank lines separate nothing.
+files=() descriptions=() originals=() replacements=() equivalents=()
+n=-1
+while IFS= read -r line || [ -n "$line" ]; do
+  case $line in
+    "fault "*)
+      n=$((n + 1))
+      rest=${line#fault }
+      files[n]=${rest%%: *}
+      descriptions[n]=${rest#*: }
+      originals[n]="" replacements[n]="" equivalents[n]=""
+      ;;
+    "- "* | "-")
+      text=${line#-}; text=${text# }
+      originals[n]+=${originals[n]:+$'\n'}$text ;;
+    "+ "* | "+")
+      text=${line#+}; text=${text# }
+      replacements[n]+=${replacements[n]:+$'\n'}$text
+      ;;
+    "equivalent: "*) equivalents[n]=${line#equivalent: } ;;
+    "#"* | "") ;;
+    *) echo "mutants: $list: cannot read: $line" >&2; exit 2 ;;
+  esac
+done <"$list"
+count=$((n + 1))
+selected=("$@")
+[ ${#selected[@]} -gt 0 ] || selected=($(seq 1 "$count"))
+
+# Puts fault number $1 (from 0) into file $2; fails if its original text is
+# not there exactly once.
+apply_fault() {
+  ORIGINAL=${originals[$1]} REPLACEMENT=${replacements[$1]} perl -e '
+    local $/; open(my $in, "<", $ARGV[0]) or exit 3; my $text = <$in>; close $in;
+    my $found = () = $text =~ /\Q$ENV{ORIGINAL}\E/g;
+    exit 3 if $found != 1 or $ENV{ORIGINAL} eq "";
+    $text =~ s/\Q$ENV{ORIGINAL}\E/$ENV{REPLACEMENT}/;
+    open(my $out, ">", $ARGV[0]) or die; print $out $text; close $out or die;' "$2"
+}
+
+if [ "$dryRun" = 1 ]; then
+  stale=0
+  for i in "${selected[@]}"; do
+    cp "$root/${files[i - 1]}" "$work/original" 2>/dev/null || : >"$work/original"
+    apply_fault $((i - 1)) "$work/original" ||
+      { echo "NOT APPLIED $i ${files[i - 1]}: ${descriptions[i - 1]}"; stale=$((stale + 1)); }
+  done
+  echo "${#selected[@]} faults, $stale not applicable"
+  [ "$stale" = 0 ]
+  exit
+fi
+
+# ---- A copy of the tree as it is now, committed or not, and its build. Only
+# files whose content differs are copied (with a new time stamp), so that a
+# kept build recompiles exactly what changed, a fault left behind included.
+copy="$work/src"
+build="$work/build"
+rm -rf "$work/incoming"
+mkdir -p "$copy" "$work/incoming"
+(cd "$root" && git ls-files -z --cached --others --exclude-standard |
+  tar --null -T - --ignore-failed-read -cf - 2>/dev/null) | tar -xf - -C "$work/incoming"
+(cd "$work/incoming" && find . -type f) | while IFS= read -r f; do
+  cmp -s "$work/incoming/$f" "$copy/$f" ||
+    { mkdir -p "$(dirname "$copy/$f")" && cp "$work/incoming/$f" "$copy/$f"; }
+done
+generator=()
+command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
+cmake -S "$copy" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DHELICOID_BUILD_SDL=OFF >"$work/configure.log" 2>&1 ||
+  { cat "$work/configure.log" >&2; exit 1; }
+
+# Builds the copy and runs the fast tests; prints the failed tests' names.
+run_tests() {
+  cmake --build "$build" -j2 >"$work/build.log" 2>&1 || return 2
+  local stop=(--stop-on-failure)
+  [ "$allTests" = 1 ] && stop=()
+  ctest --test-dir "$build" -LE 'wine|valgrind|stress|xvfb|e2e' -j2 --timeout 120 "${stop[@]}" \
+    >"$work/test.log" 2>&1 && return 0
+  sed -n '/The following tests FAILED:/,$p' "$work/test.log" |
+    sed -n 's/^[[:space:]]*[0-9]* - \(.*\)$/\1/p' | tr '\n' ' '
+  return 1
+}
+
+echo "building the copy in $work and running the fast tests without a fault ..."
+if ! failed=$(run_tests); then
+  echo "mutants: the copy fails without any fault: ${failed:-build failed, see $work/build.log}" >&2
+  exit 1
+fi
+
+killed=0 survived=0 equivalent=0 broken=0
+for i in "${selected[@]}"; do
+  k=$((i - 1))
+  if [ "$k" -lt 0 ] || [ "$k" -ge "$count" ]; then echo "mutants: no fault $i" >&2; exit 2; fi
+  file=$copy/${files[k]}
+  label=$(printf '%3d %s: %s' "$i" "${files[k]}" "${descriptions[k]}")
+  cp "$file" "$work/original"
+  if ! apply_fault "$k" "$file"; then
+    echo "NOT APPLIED $label (the original text is not there exactly once)"
+    broken=$((broken + 1))
+    continue
+  fi
+  status=0
+  failed=$(run_tests) || status=$?
+  cp "$work/original" "$file"  # a fresh time stamp, so the next build recompiles it
+  if [ "$status" = 2 ]; then
+    echo "NOT BUILT   $label"
+    grep -m3 -E 'error' "$work/build.log" | sed 's/^/              /'
+    broken=$((broken + 1))
+  elif [ "$status" = 1 ] && [ -n "${equivalents[k]}" ]; then
+    echo "KILLED, BUT MARKED EQUIVALENT $label <- $failed"
+    broken=$((broken + 1))
+  elif [ "$status" = 1 ]; then
+    echo "killed      $label <- $failed"
+    killed=$((killed + 1))
+  elif [ -n "${equivalents[k]}" ]; then
+    echo "equivalent  $label (${equivalents[k]})"
+    equivalent=$((equivalent + 1))
+  else
+    echo "SURVIVED    $label"
+    survived=$((survived + 1))
+  fi
+done
+echo "${#selected[@]} faults: $killed killed, $survived survived," \
+  "$equivalent equivalent, $broken not applied, not built or mislabelled"
+[ "$survived" = 0 ] && [ "$broken" = 0 ]

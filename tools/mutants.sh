@@ -102,8 +102,8 @@ mkdir -p "$copy" "$work/incoming"
 done
 generator=()
 command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
-cmake -S "$copy" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DHELICOID_BUILD_SDL=OFF >"$work/configure.log" 2>&1 ||
+cmake -S "$copy" --preset linux -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=OFF \
+  >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
 # Builds the copy and runs the fast tests; prints the failed tests' names.

@@ -26,6 +26,7 @@
 #include "model/model.h"
 #include "platform/headless.h"
 #include "scene/scene.h"
+#include "tools/harness/viewer_harness.h"
 #include "trackball/trackball.h"
 
 namespace {
@@ -42,13 +43,12 @@ const int kSide = 864;  // the window on a 1920 x 1080 screen
 // in the message loop after the first frame, with the viewer's context current;
 // the window is then closed.
 int RunViewer(const std::function<void()>& atFirstFrame) {
-  headless::Reset();
+  harness::ResetViewer();
   headless::SetScreenSize(1920, 1080);
   headless::KeepFramePixels(false);
   headless::Call(atFirstFrame, 1);
   headless::Close(0);
-  char commandLine[] = "";
-  return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+  return harness::RunViewer();
 }
 
 // ---- The three frames compared ----------------------------------------------
@@ -119,16 +119,15 @@ void CompareFrames(std::vector<Variant>* variants, int rounds, int framesPerRoun
 double FirstFrameMilliseconds() {
   Clock::time_point start;
   double firstFrame = -1;
-  headless::Reset();
+  harness::ResetViewer();
   headless::SetScreenSize(1920, 1080);
   headless::KeepFramePixels(false);
   headless::OnPresent([&] {
     if (firstFrame < 0) firstFrame = MillisecondsSince(start);
   });
   headless::Close(1);
-  char commandLine[] = "";
   start = Clock::now();
-  const int status = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+  const int status = harness::RunViewer();
   headless::OnPresent(nullptr);
   return status == 0 ? firstFrame : -1;
 }

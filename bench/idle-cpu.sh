@@ -10,7 +10,7 @@ set -uo pipefail
 viewer=${1:?usage: idle-cpu.sh PATH/TO/helicoid [SECONDS]}
 seconds=${2:-5}
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../tests/lib/xvfb.sh"
+source "$here/../tests/lib/x.sh"
 viewer_pid=
 cleanup() {
   [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
@@ -19,16 +19,6 @@ cleanup() {
 trap cleanup EXIT
 
 xvfb_start 1280x1024 || exit 1
-
-wait_for_title() {
-  local title=$1 id i
-  for ((i = 0; i < 200; i++)); do
-    id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | head -n 1 | awk '{print $1}')
-    if [[ -n "$id" ]]; then echo "$id"; return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
 # CPU time of the process in clock ticks: fields 14 and 15 of /proc/PID/stat,
 # counted after the parenthesised command name.
@@ -56,9 +46,9 @@ measure() {  # measure LABEL: CPU over $seconds seconds
 
 "$viewer" >/dev/null 2>&1 &
 viewer_pid=$!
-box=$(wait_for_title "soft by Quenmarrow - contact@example.org ") || { echo "no information box"; exit 1; }
+box=$(find_listed_window "soft by Quenmarrow - contact@example.org ") || { echo "no information box"; exit 1; }
 xdotool key --window "$box" Return
-wait_for_title " soft by Quenmarrow" >/dev/null || { echo "no main window"; exit 1; }
+find_listed_window " soft by Quenmarrow" >/dev/null || { echo "no main window"; exit 1; }
 sleep 1
 
 # Drag and release away from the press point: spinning, frames back to back.

@@ -7,11 +7,11 @@
 //   - the transfer size of the page, the .js and the .wasm, gzip -9.
 //
 //   node bench/web-bench.mjs [SITE_DIR]      (default: build-web)
-// Needs tests/web/node_modules (npm ci there). Never part of the tests.
+// Needs tests/viewer-web/node_modules (npm ci there). Never part of the tests.
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import {serve, launch} from '../tests/web/web_lib.mjs';
+import {serve, launch} from '../tests/viewer-web/web_lib.mjs';
 
 const site = path.resolve(process.argv[2] || 'build-web');
 const mean = (v) => v.reduce((a, b) => a + b, 0) / v.length;
@@ -37,7 +37,7 @@ try {
 }
 
 const version = JSON.parse(fs.readFileSync(
-    new URL('../tests/web/node_modules/puppeteer-core/package.json', import.meta.url))).version;
+    new URL('../tests/viewer-web/node_modules/puppeteer-core/package.json', import.meta.url))).version;
 console.log(`site ${site}, canvas ${runs[0].canvas}, puppeteer-core ${version}`);
 // The page's clock counts in steps of 0.1 ms, so the means are the finer figures.
 console.log(`batch, glBegin to draw call (${runs[0].batches} frames x 3 loads): ` +

@@ -25,7 +25,7 @@ if(WIN32)
 
   option(HELICOID_WINDOWS_TEST_PROGRAMS "Build the Windows programs that the Wine tests run" ON)
   if(HELICOID_WINDOWS_TEST_PROGRAMS)
-    set(probe_dir ${PROJECT_SOURCE_DIR}/tests/windows)
+    set(probe_dir ${PROJECT_SOURCE_DIR}/tests/viewer-windows)
     # Reports the icon resources of a program, as Windows loads them.
     add_executable(helicoid-icon-probe ${probe_dir}/icon_probe.cpp ${rc})
     target_link_libraries(helicoid-icon-probe PRIVATE user32 gdi32 version)
@@ -58,10 +58,15 @@ if(HELICOID_BUILD_SDL)
   target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_platform_sdl)
 endif()
 
+# Runs the whole viewer headless: for helicoid-snapshot, the tests and the benchmarks.
+add_library(helicoid_harness STATIC ${PROJECT_SOURCE_DIR}/tools/harness/records.cpp
+                                    ${PROJECT_SOURCE_DIR}/tools/harness/viewer_run.cpp)
+target_link_libraries(helicoid_harness PUBLIC helicoid_viewer helicoid_platform_headless)
+
 find_package(PNG REQUIRED)
 set(snapshot_dir ${PROJECT_SOURCE_DIR}/tools/snapshot)
 add_library(helicoid_snapshot_options STATIC ${snapshot_dir}/snapshot_options.cpp
                                              ${snapshot_dir}/png_writer.cpp)
 target_link_libraries(helicoid_snapshot_options PUBLIC helicoid_viewer PNG::PNG)
 add_executable(helicoid-snapshot ${snapshot_dir}/snapshot_main.cpp)
-target_link_libraries(helicoid-snapshot PRIVATE helicoid_snapshot_options helicoid_platform_headless)
+target_link_libraries(helicoid-snapshot PRIVATE helicoid_snapshot_options helicoid_harness)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, if any are
 # missing. As root it runs apt-get; otherwise it prints the line to run.
-# For the browser tests it also installs the npm packages of tests/web from
+# For the browser tests it also installs the npm packages of tests/viewer-web from
 # their lock file (npm ci; puppeteer-core downloads no browser).
 # Usage: tools/install-deps.sh [run|web|test]   (default: test, a superset)
 set -euo pipefail
@@ -42,9 +42,9 @@ installed() {
 npm_packages() {
   [[ "$what" == test ]] || return 0
   local dir
-  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/viewer-web"
   if [[ ! "$dir/node_modules/.package-lock.json" -nt "$dir/package-lock.json" ]]; then
-    echo "Installing the npm packages of tests/web (npm ci)"
+    echo "Installing the npm packages of tests/viewer-web (npm ci)"
     (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
   fi
 }

@@ -4,10 +4,10 @@
 # messages its procedure sees; the user clicks, drags out of the window, types
 # and presses Escape. Also: with no display the probe says so and exits 1, and
 # a message box can be answered.
-#   sdl_xvfb_test.sh PROBE XVFB_LIB
+#   sdl_xvfb_test.sh PROBE
 set -euo pipefail
 probe=$1
-source "$2"
+source "$(dirname "$0")/../lib/x.sh"
 
 work=$(mktemp -d)
 probe_pid=
@@ -17,8 +17,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
+# After a failure (die): what the probe printed.
+on_die() {
   if [[ -f "$work/log" ]]; then
     echo "--- probe output" >&2
     cat "$work/log" >&2
@@ -27,7 +27,6 @@ fail() {
     echo "--- probe errors" >&2
     cat "$work/err" >&2
   fi
-  exit 1
 }
 
 # Waits (polling, 20 s at most) until the probe has printed this exact line
@@ -38,7 +37,7 @@ wait_line() {
     if [[ $(grep -cxF -- "$line" "$work/log" || true) -ge $count ]]; then return 0; fi
     sleep 0.1
   done
-  fail "the probe never printed '$line' (x$count)"
+  die "the probe never printed '$line' (x$count)"
 }
 
 # Waits for the probe to end and checks its exit status.
@@ -50,7 +49,7 @@ wait_exit() {
   done
   wait "$probe_pid" || status=$?
   probe_pid=
-  [[ $status -eq $want ]] || fail "the probe exited with $status, not $want"
+  [[ $status -eq $want ]] || die "the probe exited with $status, not $want"
 }
 
 # ---- No display: one clear line, exit status 1 (before any server starts).
@@ -62,10 +61,10 @@ for display in "" ":65000"; do
     env -u WAYLAND_DISPLAY DISPLAY="$display" timeout 20 "$probe" >"$work/log" 2>"$work/err" ||
       status=$?
   fi
-  [[ $status -eq 1 ]] || fail "with DISPLAY='$display' the probe exited with $status, not 1"
-  [[ $(wc -l <"$work/err") -eq 1 ]] || fail "expected one line on stderr"
-  grep -q "needs a display" "$work/err" || fail "the line does not say that a display is needed"
-  [[ ! -s "$work/log" ]] || fail "the probe went on without a display"
+  [[ $status -eq 1 ]] || die "with DISPLAY='$display' the probe exited with $status, not 1"
+  [[ $(wc -l <"$work/err") -eq 1 ]] || die "expected one line on stderr"
+  grep -q "needs a display" "$work/err" || die "the line does not say that a display is needed"
+  [[ ! -s "$work/log" ]] || die "the probe went on without a display"
 done
 echo "no display: exit 1 with one line"
 
@@ -75,15 +74,15 @@ xvfb_start 1280x1024
 "$probe" >"$work/log" 2>"$work/err" &
 probe_pid=$!
 wait_line "ready"
-grep -qx "screen 1280 1024" "$work/log" || fail "screen size"
-grep -qx "WM_CREATE 320 240" "$work/log" || fail "the window has its size at WM_CREATE"
-grep -q "^gl=ok" "$work/log" || fail "no GL context"
-grep -qx "WM_PAINT swap=1" "$work/log" || fail "no painted frame"
+grep -qx "screen 1280 1024" "$work/log" || die "screen size"
+grep -qx "WM_CREATE 320 240" "$work/log" || die "the window has its size at WM_CREATE"
+grep -q "^gl=ok" "$work/log" || die "no GL context"
+grep -qx "WM_PAINT swap=1" "$work/log" || die "no painted frame"
 
 window=$(timeout 20 xdotool search --sync --name '^platform probe$' | head -1)
-[[ -n "$window" ]] || fail "the window is not on the X server"
+[[ -n "$window" ]] || die "the window is not on the X server"
 eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
-[[ $WIDTH -eq 320 && $HEIGHT -eq 240 ]] || fail "window is ${WIDTH}x$HEIGHT"
+[[ $WIDTH -eq 320 && $HEIGHT -eq 240 ]] || die "window is ${WIDTH}x$HEIGHT"
 
 # A click at the client point (30, 40).
 timeout 10 xdotool mousemove --sync $((X + 30)) $((Y + 40)) click 1
@@ -107,7 +106,7 @@ timeout 10 xdotool type f
 wait_line "WM_CHAR 102"
 timeout 10 xdotool type F
 wait_line "WM_CHAR 70"
-grep -qx "WM_KEYDOWN 70" "$work/log" || fail "no key down for f"
+grep -qx "WM_KEYDOWN 70" "$work/log" || die "no key down for f"
 
 timeout 10 xdotool windowsize "$window" 400 300
 wait_line "WM_SIZE 400 300 0"
@@ -115,7 +114,7 @@ wait_line "WM_SIZE 400 300 0"
 timeout 10 xdotool key Escape
 wait_line "WM_CHAR 27"
 wait_exit 0
-grep -qx "WM_DESTROY" "$work/log" || fail "no WM_DESTROY"
+grep -qx "WM_DESTROY" "$work/log" || die "no WM_DESTROY"
 echo "window: click, capture, timer, keys, resize and Escape as on Windows"
 
 # ---- A message box, answered with Return.
@@ -127,7 +126,7 @@ for i in $(seq 1 200); do
   [[ -n "$box" ]] && break
   sleep 0.1
 done
-[[ -n "$box" ]] || fail "no message box window"
+[[ -n "$box" ]] || die "no message box window"
 # The box draws its button once it is mapped; answer until it is gone.
 for i in $(seq 1 100); do
   timeout 10 xdotool key --window "$box" Return 2>/dev/null || true
@@ -135,5 +134,5 @@ for i in $(seq 1 100); do
   sleep 0.2
 done
 wait_exit 0
-grep -qx "box=1" "$work/log" || fail "the box did not return IDOK"
+grep -qx "box=1" "$work/log" || die "the box did not return IDOK"
 echo "message box: shown and answered"

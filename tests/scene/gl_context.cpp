@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "scene/scene.h"
+#include "tools/harness/viewer_harness.h"
 #include "trackball/trackball.h"
 
 PresentLog Presents = {0, nullptr};
@@ -28,17 +29,9 @@ bool Near(const Rgb& a, const Rgb& b, int tolerance) {
 }
 
 void SceneGL::SetUp() {
-  AppState = AppStateRecord{};
+  harness::ResetRecords();
   AppState.windowWidth = kSize;
   AppState.windowHeight = kSize;
-  DisplayOptions = DisplayOptionsRecord{0, 0, 0.55f};
-  TrackballState.isDragging = 0;
-  TrackballState.isRotating = 0;
-  TrackballState.spinAfterRelease = 1;
-  TrackballState.stepAngle = 2.0f;
-  TrackballState.stepAxis[0] = 0.3f;
-  TrackballState.stepAxis[1] = 0.2f;
-  TrackballState.stepAxis[2] = 0.4f;
   Presents = PresentLog{0, nullptr};
   CreateContext(kSize);
 }

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
 #include "platform/headless.h"
+#include "tools/harness/viewer_harness.h"
 #include "tools/snapshot/png_writer.h"
 #include "tools/snapshot/snapshot_options.h"
 #include "trackball/trackball.h"
@@ -51,8 +51,12 @@ void RestoreStderr(bool replay) {
   gCapturedStderr = nullptr;
 }
 
-void ReplayCapturedStderr() { RestoreStderr(true); }
-void DropCapturedStderr() { RestoreStderr(false); }
+void ReplayCapturedStderr() {
+  RestoreStderr(true);
+}
+void DropCapturedStderr() {
+  RestoreStderr(false);
+}
 
 void CaptureStderr() {
   gCapturedStderr = std::tmpfile();
@@ -96,7 +100,7 @@ int ScreenHeightFor(int side) {
 // and keeps that frame's pixels.
 bool DrawViewerFrame(const snapshot::Options& options, std::vector<unsigned char>* pixels,
                      std::string* error) {
-  headless::Reset();
+  harness::ResetViewer();
   const int screenHeight = ScreenHeightFor(options.size);
   headless::SetScreenSize(screenHeight + screenHeight / 3, screenHeight);
   headless::KeepFramePixels(true);
@@ -129,8 +133,7 @@ bool DrawViewerFrame(const snapshot::Options& options, std::vector<unsigned char
       1);
   headless::Close(0);
 
-  char commandLine[] = "";
-  const int status = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+  const int status = harness::RunViewer();
   if (status != 0 || headless::ScriptFailed()) {
     *error = "the viewer ended with status " + std::to_string(status);
     return false;

@@ -1,0 +1,128 @@
+# Sourced by the tests that drive a program on an X server as a user would:
+# a private Xvfb, checks, windows found by title, screenshots and pixels.
+# Colours are "R,G,B", each 0 to 255.
+#
+#   xvfb_start [WIDTHxHEIGHT]     a private Xvfb (default 1280x1024); exports
+#                                 DISPLAY and XVFB_PID; stopped when the shell exits
+#   xvfb_stop
+#   pass TEXT, fail TEXT          one line a check; failures are counted
+#   checks_end DIR                exits 1 if a check failed (keeping DIR's
+#                                 screenshots and logs in /tmp/NAME-failed), else 0
+#   die TEXT                      a failure that ends the test at once (after
+#                                 the test's own on_die, if it defines one)
+#   find_window TITLE [SECONDS]   the X id of the visible window of exactly this title
+#   find_listed_window TITLE [SECONDS]  the same for any window the server lists
+#                                 (SDL's message boxes, which xdotool cannot name)
+#   shot FILE                     a screenshot of the whole screen
+#   pixel IMAGE X Y               "R,G,B" of one pixel
+#   near R,G,B R,G,B TOLERANCE    true if every channel is within TOLERANCE
+#   differing A B                 the number of pixels that differ
+#   pixels_not IMAGE R,G,B        the number of pixels not of that colour (2 % fuzz)
+
+xvfb_start() {
+  local size=${1:-1280x1024}
+  local numberFile
+  numberFile=$(mktemp)
+  # Xvfb picks a free display itself (-displayfd), so tests side by side never
+  # share a server.
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  local i n
+  for i in $(seq 1 200); do
+    n=$(tr -dc '0-9' <"$numberFile")
+    if [[ -n "$n" ]] && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+      rm -f "$numberFile"
+      export DISPLAY=":$n" XVFB_PID
+      # Stop the server when the test's shell exits, after any exit trap it has.
+      local existing
+      existing=$(trap -p EXIT | sed -e "s/^trap -- '//" -e "s/' EXIT\$//")
+      trap "${existing:+$existing; }xvfb_stop" EXIT
+      return 0
+    fi
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  rm -f "$numberFile"
+  kill "$XVFB_PID" 2>/dev/null || true
+  echo "x.sh: Xvfb did not start" >&2
+  return 1
+}
+
+xvfb_stop() {
+  if [[ -n "${XVFB_PID:-}" ]]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+  fi
+}
+
+failures=0
+pass() { echo "ok: $*"; }
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+checks_end() {
+  if ((failures > 0)); then
+    local keep
+    keep="/tmp/$(basename "$0" .sh)-failed"
+    mkdir -p "$keep" && cp "$1"/*.png "$1"/*.log "$keep"/ 2>/dev/null
+    echo "$failures check(s) failed; screenshots and logs in $keep"
+    exit 1
+  fi
+  echo "all checks passed"
+  exit 0
+}
+die() {
+  echo "FAIL: $*" >&2
+  if declare -F on_die >/dev/null; then on_die; fi
+  exit 1
+}
+
+find_window() {
+  local title=$1 seconds=${2:-30} pattern id i
+  pattern="^$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$"
+  for i in $(seq $((seconds * 5))); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
+    [[ -n "$id" ]] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+find_listed_window() {
+  local title=$1 seconds=${2:-30} id i
+  for i in $(seq $((seconds * 10))); do
+    id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | head -n 1 | awk '{print $1}')
+    [[ -n "$id" ]] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+shot() { import -window root "$1" 2>/dev/null; }
+
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r+.5)],%[fx:int(255*p{$2,$3}.g+.5)],%[fx:int(255*p{$2,$3}.b+.5)]" info:
+}
+
+near() {
+  local a b i d
+  IFS=, read -r -a a <<<"$1"
+  IFS=, read -r -a b <<<"$2"
+  for i in 0 1 2; do
+    d=$((a[i] - b[i]))
+    ((d < 0)) && d=$((-d))
+    ((d <= $3)) || return 1
+  done
+}
+
+differing() { compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'; }
+
+pixels_not() {
+  local solid
+  solid=$(mktemp --suffix=.png)
+  convert -size "$(identify -format '%wx%h' "$1")" "xc:rgb($2)" "$solid"
+  compare -metric AE -fuzz 2% "$1" "$solid" null: 2>&1 | awk '{print int($1)}'
+  rm -f "$solid"
+}

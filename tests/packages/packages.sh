@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# What a user gets from the install step and the packages:
+#  - `cmake --install` into a staging folder: the desktop entry and the
+#    metainfo validate, the icons and the man page are there, and the staged
+#    helicoid-snapshot writes a PNG;
+#  - the .deb: its files, Depends from the programs' libraries, and its
+#    helicoid, extracted (not installed), starting under Xvfb with the
+#    information box;
+#  - with a cross-built helicoid.exe: the .zip holds it, README.md and LICENSE;
+#  - tools/install-deps.sh on a machine that has everything: no output, no apt.
+#   packages.sh BUILD_DIR [HELICOID_EXE]
+set -uo pipefail
+
+build=$(cd "$1" && pwd)
+exe=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/x.sh"
+work=$(mktemp -d)
+viewer_pid=
+
+cleanup() {
+  [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
+  xvfb_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+app_id=org.example.helicoid
+version=$(sed -n 's/^CPACK_PACKAGE_VERSION:STRING=//p;s/^CMAKE_PROJECT_VERSION:STATIC=//p' \
+  "$build/CMakeCache.txt" | head -n 1)
+# The files the install step lays out, under a prefix.
+expected=(bin/helicoid bin/helicoid-snapshot "share/applications/$app_id.desktop"
+  "share/metainfo/$app_id.metainfo.xml" share/man/man1/helicoid-snapshot.1.gz
+  share/icons/hicolor/{32x32,64x64,128x128,256x256}/apps/helicoid.png
+  share/doc/helicoid/README.md share/doc/helicoid/LICENSE)
+
+# --- Staged install.
+stage=$work/stage
+if cmake --install "$build" --prefix "$stage" >"$work/install.log" 2>&1; then
+  missing=()
+  for f in "${expected[@]}"; do [[ -f "$stage/$f" ]] || missing+=("$f"); done
+  [[ ${#missing[@]} == 0 ]] && pass "install lays out ${#expected[@]} files" ||
+    fail "install lacks: ${missing[*]}"
+  out=$(desktop-file-validate "$stage/share/applications/$app_id.desktop" 2>&1) &&
+    pass "desktop-file-validate" || fail "desktop-file-validate: $out"
+  # validate-tree also checks that the desktop entry and the icon it names exist.
+  out=$(appstreamcli validate-tree --no-net "$stage" 2>&1) && pass "appstreamcli validate-tree" ||
+    fail "appstreamcli validate-tree: $out"
+  for size in 32 64 128; do
+    got=$(identify -format '%wx%h' "$stage/share/icons/hicolor/${size}x$size/apps/helicoid.png" 2>&1)
+    [[ "$got" == "${size}x$size" ]] || fail "the ${size}px icon is $got"
+  done
+  # The large icons are the 32 x 32 one blown up pixel for pixel.
+  convert "$stage/share/icons/hicolor/128x128/apps/helicoid.png" -sample 32x32 "$work/down.png"
+  d=$(compare -metric AE "$stage/share/icons/hicolor/32x32/apps/helicoid.png" "$work/down.png" \
+    null: 2>&1)
+  [[ "$d" == 0 ]] && pass "icons 32, 64, 128: one picture" || fail "128px icon differs from 32px ($d)"
+  zcat "$stage/share/man/man1/helicoid-snapshot.1.gz" | grep -q '^\.TH HELICOID-SNAPSHOT 1 ' ||
+    fail "the man page has no title line"
+  "$stage/bin/helicoid-snapshot" --size 64 -o "$work/staged.png" 2>"$work/snapshot.log" &&
+    [[ $(identify -format '%wx%h' "$work/staged.png" 2>&1) == 64x64 ]] &&
+    pass "the staged helicoid-snapshot writes a PNG" ||
+    fail "staged helicoid-snapshot: $(cat "$work/snapshot.log")"
+else
+  fail "cmake --install: $(tail -5 "$work/install.log")"
+fi
+
+# --- The .deb.
+if cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1; then
+  deb=$(ls "$work"/deb/helicoid_*.deb)
+  echo "package $(basename "$deb"), $(stat -c %s "$deb") bytes"
+  [[ "$(basename "$deb")" == "helicoid_${version}_$(dpkg --print-architecture).deb" ]] ||
+    fail "package name $(basename "$deb") does not carry version $version"
+  listing=$(dpkg-deb -c "$deb")
+  missing=()
+  for f in "${expected[@]}"; do grep -q " \./usr/$f\$" <<<"$listing" || missing+=("$f"); done
+  [[ ${#missing[@]} == 0 ]] && pass "the .deb holds the installed files" ||
+    fail "the .deb lacks: ${missing[*]}"
+  depends=$(dpkg-deb -f "$deb" Depends)
+  for lib in libsdl2-2.0-0 libpng16-16 libgl1 libegl1 libc6; do
+    [[ ", $depends," == *", $lib"[\ ,]* ]] || fail "Depends lacks $lib: $depends"
+  done
+  pass "Depends: $depends"
+  dpkg-deb -x "$deb" "$work/root"
+  xvfb_start 1280x1024 || exit 1
+  "$work/root/usr/bin/helicoid" >"$work/viewer.log" 2>&1 &
+  viewer_pid=$!
+  find_listed_window "soft by Quenmarrow - contact@example.org " 30 >/dev/null &&
+    pass "the extracted helicoid shows the information box" ||
+    fail "the extracted helicoid shows no information box: $(cat "$work/viewer.log")"
+else
+  fail "cpack -G DEB: $(tail -5 "$work/cpack.log")"
+fi
+
+# --- The Windows .zip.
+if [[ -n "$exe" ]]; then
+  if cpack --config "$(dirname "$exe")/CPackConfig.cmake" -B "$work/zip" >"$work/zip.log" 2>&1; then
+    zip=$(ls "$work"/zip/helicoid-*.zip)
+    echo "package $(basename "$zip"), $(stat -c %s "$zip") bytes"
+    listing=$(cd "$work" && cmake -E tar tf "$zip")
+    names=$(sed 's|^[^/]*/||' <<<"$listing" | grep -v '/$' | sort | tr '\n' ' ')
+    [[ "$names" == "LICENSE README.md helicoid.exe " ]] && pass "the .zip holds $names" ||
+      fail "the .zip holds: $listing"
+  else
+    fail "cpack ZIP: $(tail -5 "$work/zip.log")"
+  fi
+fi
+
+# --- install-deps.sh with everything in place: silent, and apt never runs.
+mkdir -p "$work/bin"
+for tool in apt-get apt; do
+  printf '#!/bin/sh\necho "$0 $*" >>"%s/apt.log"\nexit 1\n' "$work" >"$work/bin/$tool"
+  chmod +x "$work/bin/$tool"
+done
+out=$(PATH="$work/bin:$PATH" "$here/../../tools/install-deps.sh" test 2>&1)
+status=$?
+[[ $status == 0 && -z "$out" && ! -e "$work/apt.log" ]] &&
+  pass "install-deps.sh with everything installed: no output, no apt-get" ||
+  fail "install-deps.sh: status $status, output [$out], apt calls [$(cat "$work/apt.log" 2>/dev/null)]"
+
+checks_end "$work"

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Runs the real viewer on a private Xvfb (1280 x 1024) and uses it as a person
+# would: dismiss the information box, drag, click, type 'f' and 'p', press Esc.
+set -uo pipefail
+
+viewer=$1
+snapshot=$2  # the headless renderer, for the reference picture
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../lib/x.sh"
+work=$(mktemp -d)
+viewer_pid=
+
+cleanup() {
+  [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
+  xvfb_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+xvfb_start 1280x1024 || exit 1
+
+# Share (per mille) of the client area that is not background grey.
+model_share() {
+  convert "$1" -crop 819x819+50+50 +repage -fuzz 3% -fill black -opaque "rgb(38,38,38)" \
+    -fill black -opaque "rgb(128,64,64)" -fill white +opaque black -format "%[fx:int(1000*mean)]" info:
+}
+
+"$viewer" >"$work/viewer.log" 2>&1 &
+viewer_pid=$!
+
+caption="soft by Quenmarrow - contact@example.org "
+box=$(find_listed_window "$caption" 20) || { fail "information box did not appear"; cat "$work/viewer.log"; exit 1; }
+pass "information box with its caption"
+if xwininfo -root -tree | grep -qF '" soft by Quenmarrow"'; then
+  fail "main window exists before the box is dismissed"
+fi
+xdotool key --window "$box" Return
+
+main=$(find_listed_window " soft by Quenmarrow" 20) || { fail "main window did not appear"; exit 1; }
+geometry=$(xwininfo -id "$main")
+x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")
+y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")
+w=$(awk '/Width:/ {print $2}' <<<"$geometry")
+h=$(awk '/Height:/ {print $2}' <<<"$geometry")
+if [[ "$x,$y,$w,$h" == "50,50,819,819" ]]; then pass "window 819 x 819 at (50, 50)"; else fail "window at $x,$y size ${w}x$h"; fi
+
+sleep 1
+shot "$work/start.png"
+p=$(pixel "$work/start.png" 55 55)
+near "$p" 38,38,38 2 && pass "grey background ($p)" || fail "corner pixel is $p, not grey"
+share=$(model_share "$work/start.png")
+(( share > 50 )) && pass "model covers $share per mille" || fail "model covers only $share per mille"
+
+# The window shows the picture the headless renderer draws for the same size
+# (the start-up frames do not turn the model). Whatever depth buffer the X
+# server's GL offers, the two copies of each triangle must not fight.
+"$snapshot" --size 819 -o "$work/reference.png" 2>"$work/snapshot.log" || fail "snapshot failed: $(cat "$work/snapshot.log")"
+convert "$work/start.png" -crop 819x819+50+50 +repage "$work/client.png"
+d=$(compare -metric AE -fuzz 2% "$work/client.png" "$work/reference.png" null: 2>&1 | awk '{print int($1)}')
+(( d < 6700 )) && pass "same picture as the headless renderer ($d pixels differ)" || fail "$d pixels differ from the headless picture"
+
+# Drag and release away from the press point: it keeps spinning.
+xdotool mousemove 459 459 mousedown 1 mousemove 480 470 mousemove 520 490 mouseup 1
+sleep 0.5
+shot "$work/spin1.png"; sleep 0.3; shot "$work/spin2.png"
+d=$(differing "$work/spin1.png" "$work/spin2.png")
+(( d > 100 )) && pass "spinning after a flick ($d pixels changed)" || fail "no spin after a flick ($d)"
+
+# A click stops it.
+xdotool mousemove 300 300 click 1
+sleep 0.5
+shot "$work/stop1.png"; sleep 0.5; shot "$work/stop2.png"
+d=$(differing "$work/stop1.png" "$work/stop2.png")
+(( d == 0 )) && pass "a click stops the model" || fail "still changing after a click ($d)"
+
+# 'f' toggles the fog background, and back.
+xdotool key --window "$main" f
+sleep 0.5; shot "$work/fog.png"
+p=$(pixel "$work/fog.png" 55 55)
+near "$p" 128,64,64 2 && pass "fog background ($p)" || fail "fog background is $p"
+xdotool key --window "$main" f
+sleep 0.5; shot "$work/nofog.png"
+p=$(pixel "$work/nofog.png" 55 55)
+near "$p" 38,38,38 2 && pass "fog off again" || fail "background after second f is $p"
+
+# 'p' draws the wireframe: far fewer model pixels.
+filled=$(model_share "$work/nofog.png")
+xdotool key --window "$main" p
+sleep 0.5; shot "$work/wire.png"
+wire=$(model_share "$work/wire.png")
+(( wire * 4 < filled * 3 )) && pass "wireframe ($wire vs $filled per mille)" || fail "wireframe covers $wire vs $filled"
+
+# Esc ends the program with exit code 0.
+xdotool key --window "$main" Escape 2>/dev/null  # the window may be gone before the key release
+status=
+for ((i = 0; i < 100; i++)); do
+  if ! kill -0 "$viewer_pid" 2>/dev/null; then wait "$viewer_pid"; status=$?; break; fi
+  sleep 0.1
+done
+viewer_pid_done=$viewer_pid
+viewer_pid=
+if [[ "$status" == 0 ]]; then pass "Esc ends with exit code 0"; else fail "exit after Esc: '${status:-still running}'"; kill "$viewer_pid_done" 2>/dev/null; fi
+
+# Without any display the viewer says so plainly and exits 1.
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$viewer" 2>&1)
+rc=$?
+if [[ $rc == 1 && $(wc -l <<<"$out") == 1 && "$out" == *display* ]]; then pass "no display: exit 1 with: $out"; else fail "no display: rc=$rc output: $out"; fi
+
+checks_end "$work"

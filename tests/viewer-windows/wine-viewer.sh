@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# The real helicoid.exe under Wine, driven by xdotool as a user would: the
+# information box first, then the main window, the picture, the trackball,
+# the fog and wireframe keys, and Escape ending the program with code 0.
+#   wine-viewer.sh HELICOID_EXE ARTIFACTS_DIR
+HELICOID_EXE=$1
+ARTIFACTS=$2
+source "$(dirname "$0")/wine-lib.sh"
+
+wine_begin
+wine_start viewer "$HELICOID_EXE"
+viewer=$WINE_PID
+
+# --- The information box comes first, and alone.
+info=$(find_window "$INFO_TITLE") || die "no window titled [$INFO_TITLE]"
+wine_tool helicoid-window-info "$INFO_TITLE" >"$ARTIFACTS/info-box.out"
+grep -qxF "title: [$INFO_TITLE]" "$ARTIFACTS/info-box.out" || die "information box caption"
+grep -qxF 'child Static: [ mouse: touch the window image for movement----- ]' \
+  "$ARTIFACTS/info-box.out" || die "information box text"
+if wine_tool helicoid-window-info "$MAIN_TITLE" >"$ARTIFACTS/main-too-early.out"; then
+  die "the main window exists while the information box is open"
+fi
+sleep 1  # the box must hold the program back however long it stays open
+wine_tool helicoid-window-info "$MAIN_TITLE" >/dev/null && die "the main window did not wait for the box"
+xdotool key --window "$info" Return
+
+# --- The main window, as Windows sees it.
+main=$(find_window "$MAIN_TITLE") || die "no window titled [$MAIN_TITLE]"
+wine_tool helicoid-window-info "$MAIN_TITLE" >"$ARTIFACTS/main-window.out"
+for want in "title: [$MAIN_TITLE]" 'class: [OpenGL]' 'outer: 50 50 819 x 819' \
+  'style: 0x16cf0000'; do
+  grep -qxF "$want" "$ARTIFACTS/main-window.out" || die "main window: expected '$want'"
+done
+# The class icon, as Wine hands it to X: our 32 x 32 picture (dark grey
+# corner, more colours than the 16-colour image has).
+icon=$(xprop -id "$main" -notype 32c _NET_WM_ICON | sed 's/^_NET_WM_ICON = //')
+echo "$icon" | cut -c1-200 >"$ARTIFACTS/x-icon.out"
+[[ "$icon" == "32, 32, 4280690214, "* ]] || die "window icon is not the 32 x 32 picture: ${icon:0:80}"
+colours=$(echo "$icon" | tr ',' '\n' | sed -n 3,1026p | sort -u | wc -l)
+[[ $colours -gt 16 ]] || die "window icon has only $colours colours"
+read_client_area
+echo "client area ${CLIENT_W}x${CLIENT_H} at ($CLIENT_X, $CLIENT_Y)"
+centre_x=$((CLIENT_X + CLIENT_W / 2))
+centre_y=$((CLIENT_Y + CLIENT_H / 2))
+
+# --- The picture: dark grey background, the lit model in the middle. On a
+# loaded machine the first shots may come before the first whole frame.
+corners=("3 3" "$((CLIENT_W - 4)) 3" "3 $((CLIENT_H - 4))" "$((CLIENT_W - 4)) $((CLIENT_H - 4))")
+background_corners() {  # SHOT: prints the first corner that is not background
+  local corner seen
+  for corner in "${corners[@]}"; do
+    seen=$(pixel "$1" $corner)
+    near "$seen" "$BACKGROUND" 1 || { echo "($corner) is $seen"; return 1; }
+  done
+}
+for i in $(seq 20); do
+  first=$(client_shot first)
+  [[ $(pixels_not "$first" "$BACKGROUND") -gt 2000 ]] && background_corners "$first" >/dev/null &&
+    break
+  sleep 0.5
+done
+count=$(pixels_not "$first" "$BACKGROUND")
+[[ $count -gt 2000 ]] || die "the model is not drawn ($count pixels differ from the background) in $first"
+wrong=$(background_corners "$first") || die "background at $wrong, not $BACKGROUND, in $first"
+# The model's bounding box (what is not background) is about the client area's middle.
+read -r box_w box_h box_x box_y <<<"$(convert "$first" -bordercolor "rgb($BACKGROUND)" -border 1 \
+  -fuzz 1% -trim -format '%w %h %X %Y' info: | tr -d '+')"
+off_x=$((box_x - 1 + box_w / 2 - CLIENT_W / 2))
+off_y=$((box_y - 1 + box_h / 2 - CLIENT_H / 2))
+echo "model bounding box ${box_w}x${box_h}, centre off by ($off_x, $off_y)"
+# (The model's own centre sits a little below the point it turns about.)
+((off_x > -10 && off_x < 10 && off_y > -60 && off_y < 60)) ||
+  die "the model is not in the middle of $first"
+((box_w > 200 && box_h > 200)) || die "the model is only ${box_w}x${box_h} pixels in $first"
+
+# --- The keys, on the unturned model (the start-up frames do not turn it):
+# each toggled twice must give back the very first picture.
+same_as_first() {  # NAME: waits until the picture equals the first one again
+  local i now
+  for i in $(seq 20); do
+    now=$(client_shot "$1")
+    [[ $(differing "$first" "$now") -eq 0 ]] && return 0
+    sleep 0.3
+  done
+  die "the picture did not come back after $1 ($first, $now)"
+}
+filled=$(pixels_not "$first" "$BACKGROUND")
+
+# --- 'f' turns the fog on (the background takes its colour), 'f' again off.
+wait_for_background() {  # COLOUR TOLERANCE NAME
+  local i seen
+  for i in $(seq 20); do
+    FOG_SHOT=$(client_shot "$3")
+    seen=$(pixel "$FOG_SHOT" 3 3)
+    near "$seen" "$1" "$2" && return 0
+    sleep 0.3
+  done
+  die "background $seen, expected $1 (within $2), in $FOG_SHOT"
+}
+xdotool key --window "$main" f
+wait_for_background 128,64,64 3 fog-on
+xdotool key --window "$main" f
+wait_for_background "$BACKGROUND" 1 fog-off
+same_as_first fog-off-again
+
+# --- 'p' shows the wireframe: far fewer model pixels (even seen edge-on, as
+# here, where the filled strips are thinnest), same background.
+xdotool key --window "$main" p
+for i in $(seq 20); do
+  wire=$(client_shot wireframe)
+  lines=$(pixels_not "$wire" "$BACKGROUND")
+  [[ $((lines * 10)) -lt $((filled * 8)) ]] && break
+  sleep 0.3
+done
+echo "model pixels: filled $filled, wireframe $lines"
+[[ $((lines * 10)) -lt $((filled * 8)) ]] ||
+  die "wireframe has $lines model pixels, filled $filled ($first, $wire)"
+[[ $lines -gt 500 ]] || die "wireframe shows almost nothing ($lines pixels) in $wire"
+near "$(pixel "$wire" 3 3)" "$BACKGROUND" 1 || die "wireframe changed the background in $wire"
+xdotool key --window "$main" p
+same_as_first wireframe-off
+
+# --- A drag released away from the press point leaves the model spinning.
+xdotool mousemove $((centre_x - 120)) $((centre_y - 40)) mousedown 1
+for step in 1 2 3 4 5 6; do
+  xdotool mousemove $((centre_x - 120 + 25 * step)) $((centre_y - 40 + 12 * step))
+  sleep 0.05
+done
+xdotool mouseup 1
+# Successive pictures keep changing, long after the release.
+previous=$(client_shot spin-0)
+for n in 1 2 3; do
+  changed=0
+  for i in $(seq 10); do
+    now=$(client_shot "spin-$n")
+    [[ $(differing "$previous" "$now") -gt 500 ]] && { changed=1; break; }
+    sleep 0.3
+  done
+  [[ $changed == 1 ]] || die "the model stopped turning after the release ($previous, $now)"
+  previous=$now
+done
+
+# --- A click without motion stops it: successive pictures are equal.
+xdotool mousemove "$centre_x" "$centre_y" mousedown 1 mouseup 1
+for i in $(seq 20); do
+  a=$(client_shot still-a)
+  sleep 0.5
+  b=$(client_shot still-b)
+  [[ $(differing "$a" "$b") -eq 0 ]] && break
+done
+[[ $(differing "$a" "$b") -eq 0 ]] || die "the model still turns after a click ($a, $b)"
+sleep 1
+c=$(client_shot still-c)
+[[ $(differing "$b" "$c") -eq 0 ]] || die "the model turned again after it stopped ($b, $c)"
+
+# --- Escape ends the program with exit code 0.
+xdotool key --window "$main" Escape
+wine_exit_code_is "$viewer" 0 "Escape"
+echo "PASS"

@@ -1,0 +1,13 @@
+#include "app/app.h"
+#include "platform/headless.h"
+#include "tools/harness/viewer_harness.h"
+
+void harness::ResetViewer() {
+  headless::Reset();
+  ResetRecords();
+}
+
+int harness::RunViewer() {
+  char commandLine[] = "";
+  return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
+}

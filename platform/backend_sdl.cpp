@@ -80,26 +80,19 @@ NativeWindow* CreateNativeWindow(const WindowDescription& d, std::string* error)
 }
 
 void ShowNativeWindow(NativeWindow* w, ShowState state) {
-  switch (state) {
-    case ShowState::kHidden:
-      SDL_HideWindow(w->window);
-      break;
-    case ShowState::kMaximized:
-      SDL_ShowWindow(w->window);
-      SDL_MaximizeWindow(w->window);
-      break;
-    case ShowState::kMinimized:
-      SDL_ShowWindow(w->window);
-      SDL_MinimizeWindow(w->window);
-      break;
-    case ShowState::kRestored:
-      SDL_ShowWindow(w->window);
-      SDL_RestoreWindow(w->window);
-      break;
-    case ShowState::kShown:  // shown and activated, as on Windows
-      SDL_ShowWindow(w->window);
-      SDL_RaiseWindow(w->window);
-      break;
+  if (state == ShowState::kHidden) {
+    SDL_HideWindow(w->window);
+    return;
+  }
+  SDL_ShowWindow(w->window);
+  if (state == ShowState::kMaximized) {
+    SDL_MaximizeWindow(w->window);
+  } else if (state == ShowState::kMinimized) {
+    SDL_MinimizeWindow(w->window);
+  } else if (state == ShowState::kRestored) {
+    SDL_RestoreWindow(w->window);
+  } else {
+    SDL_RaiseWindow(w->window);  // shown and activated, as on Windows
   }
 }
 

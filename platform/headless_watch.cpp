@@ -62,23 +62,12 @@ void LogCall(const char* entry) {
 
 bool Fails(platform::Fault fault) {
   const Faults& f = W().faults;
-  switch (fault) {
-    case platform::Fault::kRegisterClass:
-      return f.registerClassFails;
-    case platform::Fault::kCreateWindow:
-      return f.createWindowFails;
-    case platform::Fault::kGetDC:
-      return f.getDCFails;
-    case platform::Fault::kChoosePixelFormat:
-      return f.choosePixelFormatFails;
-    case platform::Fault::kSetPixelFormat:
-      return f.setPixelFormatFails;
-    case platform::Fault::kCreatePalette:
-      return f.createPaletteFails;
-    case platform::Fault::kCreateContext:
-      return f.createContextFails;
-  }
-  return false;
+  // In the order of platform::Fault.
+  const bool failing[] = {f.registerClassFails,     f.createWindowFails,   f.getDCFails,
+                          f.choosePixelFormatFails, f.setPixelFormatFails, f.createPaletteFails,
+                          f.createContextFails};
+  const size_t index = static_cast<size_t>(fault);
+  return index < sizeof failing / sizeof failing[0] && failing[index];
 }
 
 void Describe(int, PIXELFORMATDESCRIPTOR* pfd) {

@@ -108,13 +108,14 @@ void FillUniforms(Context* c) {
     u.shininess[face] = m.shininess;
   }
   Copy4(u.currentColor, c->color);
-  Copy4(u.fogColor, c->fogColor);
+  Copy4(u.fogColor, c->fogState.color);
   float mode = 0.0f;
-  if (c->fog) mode = c->fogMode == GL_LINEAR ? 1.0f : c->fogMode == GL_EXP ? 2.0f : 3.0f;
+  if (c->fog)
+    mode = c->fogState.mode == GL_LINEAR ? 1.0f : c->fogState.mode == GL_EXP ? 2.0f : 3.0f;
   u.fog[0] = mode;
-  u.fog[1] = c->fogDensity;
-  u.fog[2] = c->fogStart;
-  u.fog[3] = c->fogEnd;
+  u.fog[1] = c->fogState.density;
+  u.fog[2] = c->fogState.start;
+  u.fog[3] = c->fogState.end;
   u.shading[0] = static_cast<float>(count);
   u.shading[1] = c->lighting ? 1.0f : 0.0f;
   u.shading[2] = c->twoSide ? 1.0f : 0.0f;
@@ -155,25 +156,17 @@ void SetEnabled(GLenum cap, bool on) {
     c->lights[cap - GL_LIGHT0].enabled = on;
     return;
   }
-  switch (cap) {
-    case GL_LIGHTING:
-      c->lighting = on;
-      break;
-    case GL_FOG:
-      c->fog = on;
-      break;
-    case GL_DEPTH_TEST:
-      c->depthTest = on;
-      break;
-    case GL_TEXTURE_2D:
-      c->texture2D = on;
-      break;
-    case GL_CULL_FACE:
-      c->cullFace = on;
-      break;
-    default:
-      break;  // not part of the subset
-  }
+  static const struct {
+    GLenum cap;
+    bool Context::*flag;
+  } kCapabilities[] = {{GL_LIGHTING, &Context::lighting},
+                       {GL_FOG, &Context::fog},
+                       {GL_DEPTH_TEST, &Context::depthTest},
+                       {GL_TEXTURE_2D, &Context::texture2D},
+                       {GL_CULL_FACE, &Context::cullFace}};
+  for (const auto& known : kCapabilities) {
+    if (known.cap == cap) c->*known.flag = on;
+  }  // anything else is not part of the subset
 }
 
 // The material records that `face` names.

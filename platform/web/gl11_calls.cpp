@@ -11,6 +11,20 @@ using webgl11::Context;
 
 using webgl11::Current;
 
+namespace {
+
+// The ambient, diffuse or specular colour of a light or a material, or null
+// for another name.
+template <typename LightOrMaterial>
+float* ColourOf(LightOrMaterial& record, GLenum pname) {
+  if (pname == GL_AMBIENT) return record.ambient;
+  if (pname == GL_DIFFUSE) return record.diffuse;
+  if (pname == GL_SPECULAR) return record.specular;
+  return nullptr;
+}
+
+}  // namespace
+
 // ---- The GL entry points ----------------------------------------------------
 
 extern "C" {
@@ -125,22 +139,11 @@ void glGetFloatv(GLenum pname, GLfloat* params) {
 void glLightfv(GLenum light, GLenum pname, const GLfloat* params) {
   if (Current() == nullptr || light < GL_LIGHT0 || light >= GL_LIGHT0 + webgl11::kLights) return;
   webgl11::Light& l = Current()->lights[light - GL_LIGHT0];
-  switch (pname) {
-    case GL_POSITION:
-      webgl11::Transform(Current()->modelview.back(), params, l.position);
-      break;
-    case GL_AMBIENT:
-      webgl11::Copy4(l.ambient, params);
-      break;
-    case GL_DIFFUSE:
-      webgl11::Copy4(l.diffuse, params);
-      break;
-    case GL_SPECULAR:
-      webgl11::Copy4(l.specular, params);
-      break;
-    default:
-      break;  // spot and attenuation keep their defaults: not part of the subset
-  }
+  if (pname == GL_POSITION) {
+    webgl11::Transform(Current()->modelview.back(), params, l.position);
+  } else if (float* colour = ColourOf(l, pname)) {
+    webgl11::Copy4(colour, params);
+  }  // spot and attenuation keep their defaults: not part of the subset
 }
 
 void glLightModeli(GLenum pname, GLint param) {
@@ -151,28 +154,15 @@ void glMaterialfv(GLenum face, GLenum pname, const GLfloat* params) {
   if (Current() == nullptr || !webgl11::KnownFace(face)) return;
   for (int f = webgl11::FirstFace(face); f <= webgl11::LastFace(face); ++f) {
     webgl11::Material& m = Current()->materials[f];
-    switch (pname) {
-      case GL_AMBIENT:
-        webgl11::Copy4(m.ambient, params);
-        break;
-      case GL_DIFFUSE:
-        webgl11::Copy4(m.diffuse, params);
-        break;
-      case GL_AMBIENT_AND_DIFFUSE:
-        webgl11::Copy4(m.ambient, params);
-        webgl11::Copy4(m.diffuse, params);
-        break;
-      case GL_SPECULAR:
-        webgl11::Copy4(m.specular, params);
-        break;
-      case GL_EMISSION:
-        webgl11::Copy4(m.emission, params);
-        break;
-      case GL_SHININESS:
-        if (params[0] >= 0.0f && params[0] <= 128.0f) m.shininess = params[0];
-        break;
-      default:
-        break;
+    if (pname == GL_SHININESS) {
+      if (params[0] >= 0.0f && params[0] <= 128.0f) m.shininess = params[0];
+    } else if (pname == GL_EMISSION) {
+      webgl11::Copy4(m.emission, params);
+    } else if (pname == GL_AMBIENT_AND_DIFFUSE) {
+      webgl11::Copy4(m.ambient, params);
+      webgl11::Copy4(m.diffuse, params);
+    } else if (float* colour = ColourOf(m, pname)) {
+      webgl11::Copy4(colour, params);
     }
   }
 }
@@ -183,21 +173,21 @@ void glMaterialf(GLenum face, GLenum pname, GLfloat param) {
 
 void glFogi(GLenum pname, GLint param) {
   if (Current() == nullptr || pname != GL_FOG_MODE) return;
-  if (param == GL_LINEAR || param == GL_EXP || param == GL_EXP2) Current()->fogMode = param;
+  if (param == GL_LINEAR || param == GL_EXP || param == GL_EXP2) Current()->fogState.mode = param;
 }
 
 void glFogf(GLenum pname, GLfloat param) {
   if (Current() == nullptr) return;
-  if (pname == GL_FOG_DENSITY && param >= 0.0f) Current()->fogDensity = param;
-  if (pname == GL_FOG_START) Current()->fogStart = param;
-  if (pname == GL_FOG_END) Current()->fogEnd = param;
+  if (pname == GL_FOG_DENSITY && param >= 0.0f) Current()->fogState.density = param;
+  if (pname == GL_FOG_START) Current()->fogState.start = param;
+  if (pname == GL_FOG_END) Current()->fogState.end = param;
 }
 
 void glFogfv(GLenum pname, const GLfloat* params) {
   if (Current() == nullptr) return;
   if (pname == GL_FOG_COLOR) {
     for (int i = 0; i < 4; ++i)
-      Current()->fogColor[i] = std::fmin(std::fmax(params[i], 0.0f), 1.0f);
+      Current()->fogState.color[i] = std::fmin(std::fmax(params[i], 0.0f), 1.0f);
   } else {
     glFogf(pname, params[0]);
   }
@@ -266,27 +256,16 @@ void glEnd(void) {
 
 void glTexEnvi(GLenum target, GLenum pname, GLint param) {
   if (Current() != nullptr && target == GL_TEXTURE_ENV && pname == GL_TEXTURE_ENV_MODE) {
-    Current()->textureEnvMode = param;
+    Current()->texture.envMode = param;
   }
 }
 
 void glTexParameteri(GLenum target, GLenum pname, GLint param) {
   if (Current() == nullptr || target != GL_TEXTURE_2D) return;
-  switch (pname) {
-    case GL_TEXTURE_MIN_FILTER:
-      Current()->minFilter = param;
-      break;
-    case GL_TEXTURE_MAG_FILTER:
-      Current()->magFilter = param;
-      break;
-    case GL_TEXTURE_WRAP_S:
-      Current()->wrapS = param;
-      break;
-    case GL_TEXTURE_WRAP_T:
-      Current()->wrapT = param;
-      break;
-    default:
-      break;
+  static const GLenum kNames[] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S,
+                                  GL_TEXTURE_WRAP_T};
+  for (int i = 0; i < 4; ++i) {
+    if (kNames[i] == pname) Current()->texture.parameters[i] = param;
   }
 }
 
@@ -298,14 +277,14 @@ void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei widt
   if (width < 0 || height < 0 || type != GL_UNSIGNED_BYTE) return;
   if (format != GL_RGBA && format != GL_RGB) return;
   const size_t row = (static_cast<size_t>(width) * (format == GL_RGBA ? 4 : 3) + 3) & ~size_t{3};
-  Current()->textureWidth = width;
-  Current()->textureHeight = height;
-  Current()->textureInternalFormat = internalFormat;
+  Current()->texture.width = width;
+  Current()->texture.height = height;
+  Current()->texture.internalFormat = internalFormat;
   const unsigned char* bytes = static_cast<const unsigned char*>(pixels);
   if (bytes == nullptr) {
-    Current()->texels.assign(row * height, 0);
+    Current()->texture.texels.assign(row * height, 0);
   } else {
-    Current()->texels.assign(bytes, bytes + row * height);
+    Current()->texture.texels.assign(bytes, bytes + row * height);
   }
 }
 

@@ -79,18 +79,14 @@ struct Context {
   Light lights[kLights] = {};
   Material materials[2];  // front, back
   float modelAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
-  bool twoSide = false;
-  bool lighting = false;
-  bool fog = false;
-  bool depthTest = false;
-  bool texture2D = false;
-  bool cullFace = false;
+  bool twoSide = false, lighting = false, fog = false;
+  bool depthTest = false, texture2D = false, cullFace = false;
 
-  GLenum fogMode = GL_EXP;
-  float fogDensity = 1.0f;
-  float fogStart = 0.0f;
-  float fogEnd = 1.0f;
-  float fogColor[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  struct Fog {
+    GLenum mode = GL_EXP;
+    float density = 1.0f, start = 0.0f, end = 1.0f;
+    float color[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  } fogState;
   float clearColor[4] = {0.0f, 0.0f, 0.0f, 0.0f};
   GLenum polygonMode[2] = {GL_FILL, GL_FILL};
   float lineWidth = 1.0f;
@@ -98,15 +94,14 @@ struct Context {
   float normal[3] = {0.0f, 0.0f, 1.0f};
 
   // Texture state is kept and never drawn with.
-  GLint textureEnvMode = GL_MODULATE;
-  GLint minFilter = GL_NEAREST_MIPMAP_LINEAR;
-  GLint magFilter = GL_LINEAR;
-  GLint wrapS = GL_REPEAT;
-  GLint wrapT = GL_REPEAT;
-  int textureWidth = 0;
-  int textureHeight = 0;
-  GLint textureInternalFormat = 0;
-  std::vector<unsigned char> texels;
+  struct Texture {
+    GLint envMode = GL_MODULATE;
+    // GL_TEXTURE_MIN_FILTER, _MAG_FILTER, _WRAP_S, _WRAP_T.
+    GLint parameters[4] = {GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT};
+    int width = 0, height = 0;
+    GLint internalFormat = 0;
+    std::vector<unsigned char> texels;
+  } texture;
 
   // Immediate mode: position and normal of every vertex since glBegin.
   bool inBegin = false;

@@ -27,7 +27,6 @@ namespace {
 const int kScreenHeight = 80;
 const int kSide = 64;
 
-
 // Messages only the system itself sends at a window's birth and death, or
 // that end the loop: posting them would forge a second creation or a quit
 // that no input can cause. The run's end comes from Esc.

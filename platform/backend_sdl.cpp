@@ -43,9 +43,11 @@ void Ready() {
     usable = driver != nullptr && (strcmp(driver, "x11") == 0 || strcmp(driver, "wayland") == 0);
   }
   if (!usable) {
+    const char* why = SDL_GetError();
     fprintf(stderr,
             "error: the viewer needs a display, and neither DISPLAY nor WAYLAND_DISPLAY names "
-            "one that can be opened\n");
+            "one that can be opened%s%s%s\n",
+            *why != '\0' ? " (" : "", why, *why != '\0' ? ")" : "");
     fflush(stderr);
     exit(1);
   }

@@ -110,12 +110,9 @@ void FillUniforms(Context* c) {
   Copy4(u.currentColor, c->color);
   Copy4(u.fogColor, c->fogState.color);
   float mode = 0.0f;
-  if (c->fog)
-    mode = c->fogState.mode == GL_LINEAR ? 1.0f : c->fogState.mode == GL_EXP ? 2.0f : 3.0f;
+  if (c->fog) mode = c->fogState.mode == GL_EXP ? 2.0f : 3.0f;
   u.fog[0] = mode;
   u.fog[1] = c->fogState.density;
-  u.fog[2] = c->fogState.start;
-  u.fog[3] = c->fogState.end;
   u.shading[0] = static_cast<float>(count);
   u.shading[1] = c->lighting ? 1.0f : 0.0f;
   u.shading[2] = c->twoSide ? 1.0f : 0.0f;

@@ -156,11 +156,6 @@ void glMaterialfv(GLenum face, GLenum pname, const GLfloat* params) {
     webgl11::Material& m = Current()->materials[f];
     if (pname == GL_SHININESS) {
       if (params[0] >= 0.0f && params[0] <= 128.0f) m.shininess = params[0];
-    } else if (pname == GL_EMISSION) {
-      webgl11::Copy4(m.emission, params);
-    } else if (pname == GL_AMBIENT_AND_DIFFUSE) {
-      webgl11::Copy4(m.ambient, params);
-      webgl11::Copy4(m.diffuse, params);
     } else if (float* colour = ColourOf(m, pname)) {
       webgl11::Copy4(colour, params);
     }
@@ -173,14 +168,12 @@ void glMaterialf(GLenum face, GLenum pname, GLfloat param) {
 
 void glFogi(GLenum pname, GLint param) {
   if (Current() == nullptr || pname != GL_FOG_MODE) return;
-  if (param == GL_LINEAR || param == GL_EXP || param == GL_EXP2) Current()->fogState.mode = param;
+  if (param == GL_EXP || param == GL_EXP2) Current()->fogState.mode = param;
 }
 
 void glFogf(GLenum pname, GLfloat param) {
   if (Current() == nullptr) return;
   if (pname == GL_FOG_DENSITY && param >= 0.0f) Current()->fogState.density = param;
-  if (pname == GL_FOG_START) Current()->fogState.start = param;
-  if (pname == GL_FOG_END) Current()->fogState.end = param;
 }
 
 void glFogfv(GLenum pname, const GLfloat* params) {

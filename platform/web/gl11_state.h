@@ -48,7 +48,7 @@ struct Material {
   float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
   float diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
   float specular[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  float emission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  float emission[4] = {0.0f, 0.0f, 0.0f, 1.0f};  // the GL's default; the viewer sets none
   float shininess = 0.0f;
 };
 
@@ -65,7 +65,7 @@ struct alignas(16) DrawUniforms {
   float sceneColor[2][4];  // emission + ambient x model ambient; alpha: diffuse alpha
   float currentColor[4];   // used while lighting is off
   float fogColor[4];
-  float fog[4];        // mode (0 off, 1 linear, 2 exp, 3 exp2), density, start, end
+  float fog[4];        // mode (0 off, 2 exp, 3 exp2), density
   float shading[4];    // light count, lighting on, two-sided
   float shininess[4];  // front, back
 };
@@ -84,7 +84,7 @@ struct Context {
 
   struct Fog {
     GLenum mode = GL_EXP;
-    float density = 1.0f, start = 0.0f, end = 1.0f;
+    float density = 1.0f;
     float color[4] = {0.0f, 0.0f, 0.0f, 0.0f};
   } fogState;
   float clearColor[4] = {0.0f, 0.0f, 0.0f, 0.0f};

@@ -27,13 +27,12 @@ var LibraryHelicoidWebGL = {
       // whose side the rasteriser knows.
       'layout(location = 2) in float side;\n' +
       'out vec4 frontColor; out vec4 backColor; out float fogDistance; out float edgeSide;\n' +
-      'vec4 Lit(vec3 n, vec3 eye, int face) {\n' +
+      'vec4 Lit(vec3 n, int face) {\n' +
       '  vec3 c = sceneColor[face].rgb;\n' +
       '  int count = int(shading.x);\n' +
       '  for (int i = 0; i < 8; ++i) {\n' +
       '    if (i >= count) break;\n' +
-      '    vec4 p = lightPosition[i];\n' +
-      '    vec3 toLight = normalize(p.w == 0.0 ? p.xyz : p.xyz / p.w - eye);\n' +
+      '    vec3 toLight = normalize(lightPosition[i].xyz);  // directional lights only\n' +
       '    int k = face * 8 + i;\n' +
       '    c += ambientProduct[k].rgb;\n' +
       '    float nl = dot(n, toLight);\n' +
@@ -51,9 +50,8 @@ var LibraryHelicoidWebGL = {
       '  gl_Position = projection * eye;\n' +
       '  if (shading.y != 0.0) {\n' +
       '    vec3 n = mat3(normalMatrix) * normal;\n' +
-      '    vec3 v = eye.xyz / eye.w;\n' +
-      '    frontColor = Lit(n, v, 0);\n' +
-      '    backColor = shading.z != 0.0 ? Lit(-n, v, 1) : frontColor;\n' +
+      '    frontColor = Lit(n, 0);\n' +
+      '    backColor = shading.z != 0.0 ? Lit(-n, 1) : frontColor;\n' +
       '  } else {\n' +
       '    frontColor = currentColor; backColor = currentColor;\n' +
       '  }\n' +
@@ -69,8 +67,7 @@ var LibraryHelicoidWebGL = {
       '  vec4 color = front ? frontColor : backColor;\n' +
       '  if (fogParams.x != 0.0) {\n' +
       '    float f;\n' +
-      '    if (fogParams.x == 1.0) f = (fogParams.w - fogDistance) / (fogParams.w - fogParams.z);\n' +
-      '    else if (fogParams.x == 2.0) f = exp(-fogParams.y * fogDistance);\n' +
+      '    if (fogParams.x == 2.0) f = exp(-fogParams.y * fogDistance);\n' +
       '    else { float d = fogParams.y * fogDistance; f = exp(-d * d); }\n' +
       '    color.rgb = mix(fogColor.rgb, color.rgb, clamp(f, 0.0, 1.0));\n' +
       '  }\n' +

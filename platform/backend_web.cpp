@@ -34,7 +34,8 @@ void hxpage_capture(int id, int on);
 int hxpage_next_event(int* event);
 // These three suspend the program until the browser has answered.
 void hxpage_wait(int timeoutMs);
-int hxpage_message_box(const char* caption, const char* text);
+// kind: 0 plain, 1 error, 2 warning, 3 information (BoxKind's order).
+int hxpage_message_box(const char* caption, const char* text, int kind);
 void hxpage_next_frame(void);
 }
 
@@ -163,8 +164,9 @@ void SetMouseCapture(NativeWindow* w, bool capture) {
   hxpage_capture(w->id, capture);
 }
 
-bool ShowMessageBox(NativeWindow*, const std::string& text, const std::string& caption, BoxKind) {
-  return hxpage_message_box(caption.c_str(), text.c_str()) != 0;
+bool ShowMessageBox(NativeWindow*, const std::string& text, const std::string& caption,
+                    BoxKind kind) {
+  return hxpage_message_box(caption.c_str(), text.c_str(), static_cast<int>(kind)) != 0;
 }
 
 std::vector<SurfaceFormat> SurfaceFormats() {

@@ -215,7 +215,7 @@ var LibraryHelicoidPage = {
   // A modal dialog with the caption and the text as they stand; returns 1
   // (IDOK) once it is closed, by its button, Enter or Esc.
   hxpage_message_box__deps: ['$HxPage'],
-  hxpage_message_box: function(caption, text) {
+  hxpage_message_box: function(caption, text, kind) {
     var captionText = UTF8ToString(caption);
     var bodyText = UTF8ToString(text);
     return Asyncify.handleSleep(function(wakeUp) {
@@ -227,6 +227,15 @@ var LibraryHelicoidPage = {
       var body = document.createElement('div');
       body.className = 'helicoid-box-text';
       body.textContent = bodyText;
+      // An icon for the kinds of box that have one; the plain box has none.
+      var icon = ['', '\u2716', '\u26A0', '\u2139'][kind] || '';
+      var sign = null;
+      if (icon) {
+        sign = document.createElement('span');
+        sign.className = 'helicoid-box-icon helicoid-box-icon-' + kind;
+        sign.textContent = icon;
+        if (kind === 1) dialog.setAttribute('role', 'alertdialog');
+      }
       var form = document.createElement('form');
       form.method = 'dialog';
       var ok = document.createElement('button');
@@ -234,6 +243,7 @@ var LibraryHelicoidPage = {
       ok.autofocus = true;
       form.appendChild(ok);
       dialog.appendChild(title);
+      if (sign) dialog.appendChild(sign);
       dialog.appendChild(body);
       dialog.appendChild(form);
       document.body.appendChild(dialog);

@@ -5,6 +5,9 @@
 #   xvfb_start [WIDTHxHEIGHT]     a private Xvfb (default 1280x1024); exports
 #                                 DISPLAY and XVFB_PID; stopped when the shell exits
 #   xvfb_stop
+#   x_work                        a work folder, $work, and at exit: the programs
+#                                 whose PIDs are in $viewer_pid and $wm_pid ended,
+#                                 the server stopped, the folder removed
 #   pass TEXT, fail TEXT          one line a check; failures are counted
 #   checks_end DIR                exits 1 if a check failed (keeping DIR's
 #                                 screenshots and logs in /tmp/NAME-failed), else 0
@@ -54,6 +57,20 @@ xvfb_stop() {
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=
   fi
+}
+
+x_work() {
+  work=$(mktemp -d)
+  viewer_pid=
+  wm_pid=
+  trap x_work_end EXIT
+}
+
+x_work_end() {
+  [[ -n "${viewer_pid:-}" ]] && kill "$viewer_pid" 2>/dev/null
+  [[ -n "${wm_pid:-}" ]] && kill "$wm_pid" 2>/dev/null
+  xvfb_stop
+  rm -rf "$work"
 }
 
 failures=0

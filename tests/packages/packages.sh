@@ -15,15 +15,7 @@ build=$(cd "$1" && pwd)
 exe=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/x.sh"
-work=$(mktemp -d)
-viewer_pid=
-
-cleanup() {
-  [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
-  xvfb_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+x_work
 
 app_id=org.example.helicoid
 version=$(sed -n 's/^CPACK_PACKAGE_VERSION:STRING=//p;s/^CMAKE_PROJECT_VERSION:STATIC=//p' \

@@ -7,15 +7,7 @@ viewer=$1
 snapshot=$2  # the headless renderer, for the reference picture
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/x.sh"
-work=$(mktemp -d)
-viewer_pid=
-
-cleanup() {
-  [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
-  xvfb_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+x_work
 
 xvfb_start 1280x1024 || exit 1
 

@@ -8,17 +8,7 @@ set -uo pipefail
 viewer=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/x.sh"
-work=$(mktemp -d)
-viewer_pid=
-wm_pid=
-
-cleanup() {
-  [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
-  [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null
-  xvfb_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+x_work
 
 xvfb_start 1280x1024 || exit 1
 openbox --sm-disable >"$work/openbox.log" 2>&1 &

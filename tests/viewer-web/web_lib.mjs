@@ -51,6 +51,7 @@ export async function openViewer(page, url) {
     caption: document.querySelector('.helicoid-box-caption').textContent,
     text: document.querySelector('.helicoid-box-text').textContent,
     canvasesWhileOpen: document.querySelectorAll('canvas').length,
+    icons: document.querySelectorAll('.helicoid-box-icon').length,
   }));
   await page.evaluate(() => {
     window.presentCount = 0;

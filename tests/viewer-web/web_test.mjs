@@ -71,7 +71,8 @@ try {
   check(box.caption === 'soft by Quenmarrow - contact@example.org ' &&
             box.text === ' mouse: touch the window image for movement----- ',
         `the box shows caption ${JSON.stringify(box.caption)} and text ${JSON.stringify(box.text)}`);
-  check(box.canvasesWhileOpen === 0, 'no canvas while the box is open');
+  check(box.canvasesWhileOpen === 0 && box.icons === 0,
+        'no canvas while the box is open, and the box has no icon');
   check(box.title === ' soft by Quenmarrow' && box.favicon.startsWith('data:image/png'),
         `page title ${JSON.stringify(box.title)} and the icon as favicon`);
   check(box.canvasSize === `${kCanvas}x${kCanvas} at 50,50`, `canvas ${box.canvasSize}`);
@@ -136,10 +137,11 @@ try {
   await page.click('dialog button');
   await page.waitForFunction(() => document.querySelector('.helicoid-box-caption')?.textContent === 'Error');
   const text = await page.$eval('.helicoid-box-text', (e) => e.textContent);
+  const errorIcon = (await page.$('dialog[role=alertdialog] .helicoid-box-icon-1')) !== null;
   await page.click('dialog button');
   const end = await ended(page);
-  check(text === 'wglCreateContext failed' && end.code === '1' && end.canvases === 0,
-        `no WebGL 2: box ${JSON.stringify(text)}, then ${JSON.stringify(end)}`);
+  check(text === 'wglCreateContext failed' && errorIcon && end.code === '1' && end.canvases === 0,
+        `no WebGL 2: error box ${JSON.stringify(text)} (icon: ${errorIcon}), then ${JSON.stringify(end)}`);
 } finally {
   await noWebGL.close();
   server.close();

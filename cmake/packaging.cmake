@@ -4,7 +4,6 @@
 # Windows helicoid.exe gets its manifest and version resource, and CPack makes
 # a .zip of it with the README and the LICENSE. tools/package.sh builds all
 # three into dist/. The one version is the project()'s.
-include_guard(GLOBAL)
 if(EMSCRIPTEN)
   return()  # the browser build is a site, not a package
 endif()

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "resources/icon.h"
+#include "resources/resource_ids.h"
 #include "tools/snapshot/png_writer.h"
 
 int main(int argc, char** argv) {
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   IconImage icon;
-  if (!FindIconImage(101, &icon)) {
+  if (!FindIconImage(IDI_HELICOID, &icon)) {
     fprintf(stderr, "helicoid-icon-png: the program has no icon 101\n");
     return 1;
   }

@@ -15,7 +15,7 @@ struct ModelMeshRecord {
   int32_t faceCount;
   const float* vertices;  // x, y, z per vertex
   int32_t vertexCount;
-  const float* normals;   // x, y, z per normal
+  const float* normals;  // x, y, z per normal
   int32_t normalCount;
   const void* texCoords;
   int32_t texCoordCount;

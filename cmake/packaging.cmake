@@ -50,11 +50,8 @@ else()
   include(GNUInstallDirs)
 
   # The hicolor icons: icon 101's 32 x 32 picture, each pixel a square block.
-  find_package(PNG REQUIRED)
-  add_executable(helicoid-icon-png ${PROJECT_SOURCE_DIR}/resources/icon_png.cpp
-                                   ${PROJECT_SOURCE_DIR}/tools/snapshot/png_writer.cpp)
-  target_include_directories(helicoid-icon-png PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(helicoid-icon-png PRIVATE helicoid_icon PNG::PNG)
+  add_executable(helicoid-icon-png ${PROJECT_SOURCE_DIR}/resources/icon_png.cpp)
+  target_link_libraries(helicoid-icon-png PRIVATE helicoid_icon helicoid_png)
   set(desktop_files)
   foreach(size 32 64 128 256)
     set(folder ${generated}/icons/${size}x${size}/apps)

@@ -65,8 +65,11 @@ target_link_libraries(helicoid_harness PUBLIC helicoid_viewer helicoid_platform_
 
 find_package(PNG REQUIRED)
 set(snapshot_dir ${PROJECT_SOURCE_DIR}/tools/snapshot)
-add_library(helicoid_snapshot_options STATIC ${snapshot_dir}/snapshot_options.cpp
-                                             ${snapshot_dir}/png_writer.cpp)
-target_link_libraries(helicoid_snapshot_options PUBLIC helicoid_viewer PNG::PNG)
+# PNG output, for helicoid-snapshot and the desktop icons (cmake/packaging.cmake).
+add_library(helicoid_png STATIC ${snapshot_dir}/png_writer.cpp)
+target_include_directories(helicoid_png PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(helicoid_png PUBLIC PNG::PNG)
+add_library(helicoid_snapshot_options STATIC ${snapshot_dir}/snapshot_options.cpp)
+target_link_libraries(helicoid_snapshot_options PUBLIC helicoid_viewer helicoid_png)
 add_executable(helicoid-snapshot ${snapshot_dir}/snapshot_main.cpp)
 target_link_libraries(helicoid-snapshot PRIVATE helicoid_snapshot_options helicoid_harness)

@@ -25,9 +25,6 @@
 
 namespace platform {
 
-// The one icon group resource of the program.
-constexpr int kProgramIconId = IDI_HELICOID;
-
 // Fixed handles (the module, icons, cursors, stock objects) live far above
 // the range of handles that the core hands out.
 constexpr uintptr_t kModuleHandle = 0x400000;

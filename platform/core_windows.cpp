@@ -121,7 +121,7 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
     if (id >= 32512 && id <= 32518) return reinterpret_cast<HICON>(kSystemIconBase + id);
     return nullptr;
   }
-  if (Id(instance) == kModuleHandle && id == kProgramIconId) {
+  if (Id(instance) == kModuleHandle && id == IDI_HELICOID) {
     return reinterpret_cast<HICON>(kProgramIconBase + id);
   }
   return nullptr;
@@ -180,7 +180,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     fprintf(stderr, "platform: CreateWindowExA: %s\n", error.c_str());
     return nullptr;
   }
-  if (Id(wc->icon) == kProgramIconBase + kProgramIconId) SetNativeIcon(w->native, kProgramIconId);
+  if (Id(wc->icon) == kProgramIconBase + IDI_HELICOID) SetNativeIcon(w->native, IDI_HELICOID);
   AddWindow(std::move(w));
 
   CREATESTRUCTA cs = {

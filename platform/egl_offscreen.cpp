@@ -51,19 +51,14 @@ bool OffscreenGL::Create(int width, int height, std::string* error) {
   EGLDisplay display = SharedDisplay(error);
   if (display == EGL_NO_DISPLAY) return false;
 
-  const EGLint configAttribs[] = {EGL_SURFACE_TYPE,
-                                  EGL_PBUFFER_BIT,
-                                  EGL_RENDERABLE_TYPE,
-                                  EGL_OPENGL_BIT,
-                                  EGL_RED_SIZE,
-                                  8,
-                                  EGL_GREEN_SIZE,
-                                  8,
-                                  EGL_BLUE_SIZE,
-                                  8,
-                                  EGL_DEPTH_SIZE,
-                                  16,
-                                  EGL_NONE};
+  // Attribute and value pairs.
+  // clang-format off
+  const EGLint configAttribs[] = {
+      EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+      EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
+      EGL_DEPTH_SIZE, 16,
+      EGL_NONE};
+  // clang-format on
   EGLConfig configs[64];
   EGLint count = 0;
   if (!eglChooseConfig(display, configAttribs, configs, 64, &count) || count == 0) {

@@ -6,7 +6,5 @@ cd "$(dirname "$0")/.."
 
 command -v em++ >/dev/null ||
   { echo "em++ is missing: install emscripten (tools/install-deps.sh web)" >&2; exit 1; }
-# Debian's Emscripten finds its JavaScript packages there whichever node runs it.
-export NODE_PATH=/usr/share/nodejs
 cmake --workflow --preset web >/dev/null
 echo "$PWD/build-web"

@@ -62,9 +62,11 @@ void Copy4(float* to, const float* from) {
   std::memcpy(to, from, 4 * sizeof(float));
 }
 
+namespace {
+
 // Upper 3 x 3 of the inverse transpose of `m`, written into a 4 x 4: the
 // cofactors over the determinant. A singular matrix gives the identity.
-static void NormalMatrix(const Matrix& m, float out[16]) {
+void NormalMatrix(const Matrix& m, float out[16]) {
   const float a = m.m[0], b = m.m[4], c = m.m[8];
   const float d = m.m[1], e = m.m[5], f = m.m[9];
   const float g = m.m[2], h = m.m[6], i = m.m[10];
@@ -79,6 +81,8 @@ static void NormalMatrix(const Matrix& m, float out[16]) {
     for (int col = 0; col < 3; ++col) out[4 * col + row] = cof[3 * row + col] / det;
   }
 }
+
+}  // namespace
 
 void FillUniforms(Context* c) {
   DrawUniforms& u = c->uniforms;

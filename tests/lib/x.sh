@@ -27,8 +27,10 @@ xvfb_start() {
   local numberFile
   numberFile=$(mktemp)
   # Xvfb picks a free display itself (-displayfd), so tests side by side never
-  # share a server.
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
+  # share a server. Without -noreset the server starts over each time its last
+  # client leaves (the readiness check below is one), and a program that
+  # connects during that moment is refused.
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$numberFile" >/dev/null 2>&1 &
   XVFB_PID=$!
   local i n
   for i in $(seq 1 200); do

@@ -1,13 +1,13 @@
 // Entry, window procedure and message loop: the top layer of the viewer.
 #pragma once
 
-// Lower layers (glcontext/, scene/, trackball/, model/) reach app/ only
-// through the shared records, app/app_state.h and app/idle.h.
+// Nothing below app/ includes it: the lower layers meet the app only in the
+// shared records (records/).
 #ifndef HELICOID_APP_LAYER
-#error "app/app.h is the top layer; below it include app/app_state.h or app/idle.h"
+#error "app/app.h is the top layer of the viewer; below it include the records (records/)"
 #endif
 
-#include "app/idle.h"
+#include "records/idle.h"
 #include "platform/win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
@@ -15,3 +15,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 int RunMessageLoop(void);
+// The idle hook's frame: out of the slot first unless frames run back to
+// back, then RenderFrame. WinMain hands it to the records as RedrawCallback.
+void IdleRender(void);

@@ -1,4 +1,6 @@
 #include "app/app.h"
+#include "records/trackball_state.h"
+#include "scene/scene.h"
 
 // Waiting messages always come first; a frame is drawn only when the queue is
 // empty and the idle hook is set. With the hook empty the loop sleeps in
@@ -14,4 +16,10 @@ int RunMessageLoop(void) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+}
+
+void IdleRender(void) {
+  // Out of the slot before drawing, unless frames are to run back to back.
+  if (TrackballState.spinAfterRelease == 0) IdleHook = NULL;
+  RenderFrame();
 }

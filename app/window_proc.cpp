@@ -1,5 +1,5 @@
 #include "app/app.h"
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "glcontext/glcontext.h"
 #include "scene/scene.h"
 #include "trackball/trackball.h"

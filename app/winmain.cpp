@@ -1,7 +1,7 @@
 #include <string.h>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "glcontext/glcontext.h"
 #include "resources/resource_ids.h"
 
@@ -18,6 +18,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
                    int showCommand) {
   (void)previousInstance;
   (void)commandLine;
+  // Every request for a frame (ScheduleRedraw) installs the loop's IdleRender.
+  RedrawCallback = IdleRender;
 
   WNDCLASSA windowClass;
   memset(&windowClass, 0, sizeof windowClass);

@@ -50,7 +50,7 @@ else()
   include(GNUInstallDirs)
 
   # The hicolor icons: icon 101's 32 x 32 picture, each pixel a square block.
-  add_executable(helicoid-icon-png ${PROJECT_SOURCE_DIR}/resources/icon_png.cpp)
+  add_executable(helicoid-icon-png ${PROJECT_SOURCE_DIR}/tools/icon-png/icon_png.cpp)
   target_link_libraries(helicoid-icon-png PRIVATE helicoid_icon helicoid_png)
   set(desktop_files)
   foreach(size 32 64 128 256)

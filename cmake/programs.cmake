@@ -45,30 +45,22 @@ if(WIN32)
   return()
 endif()
 
+# Outside Windows the programs' start-ups are in programs/: they hand the
+# platform the program's icons and call WinMain.
 if(EMSCRIPTEN)
-  add_executable(helicoid ${PROJECT_SOURCE_DIR}/platform/web/web_main.cpp)
-  target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_platform_web)
+  add_executable(helicoid ${PROJECT_SOURCE_DIR}/programs/web_main.cpp)
+  target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_icon_resources helicoid_platform_web)
   # build-web/index.html, helicoid.js, helicoid.wasm.
   set_target_properties(helicoid PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   return()
 endif()
 
 if(HELICOID_BUILD_SDL)
-  add_executable(helicoid ${PROJECT_SOURCE_DIR}/platform/linux_main.cpp)
-  target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_platform_sdl)
+  add_executable(helicoid ${PROJECT_SOURCE_DIR}/programs/linux_main.cpp)
+  target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_icon_resources helicoid_platform_sdl)
 endif()
 
-# Runs the whole viewer headless: for helicoid-snapshot, the tests and the benchmarks.
-add_library(helicoid_harness STATIC ${PROJECT_SOURCE_DIR}/tools/harness/records.cpp
-                                    ${PROJECT_SOURCE_DIR}/tools/harness/viewer_run.cpp)
-target_link_libraries(helicoid_harness PUBLIC helicoid_viewer helicoid_platform_headless)
-
-find_package(PNG REQUIRED)
 set(snapshot_dir ${PROJECT_SOURCE_DIR}/tools/snapshot)
-# PNG output, for helicoid-snapshot and the desktop icons (cmake/packaging.cmake).
-add_library(helicoid_png STATIC ${snapshot_dir}/png_writer.cpp)
-target_include_directories(helicoid_png PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(helicoid_png PUBLIC PNG::PNG)
 add_library(helicoid_snapshot_options STATIC ${snapshot_dir}/snapshot_options.cpp)
 target_link_libraries(helicoid_snapshot_options PUBLIC helicoid_viewer helicoid_png)
 add_executable(helicoid-snapshot ${snapshot_dir}/snapshot_main.cpp)

@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/app_state.h"
+#include "records/app_state.h"
 
 void FailWithMessage(HWND owner, const char* text) {
   MessageBoxA(owner, text, "Error", MB_OK | MB_ICONERROR);

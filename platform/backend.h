@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/resources.h"
 #include "platform/win32.h"
 
 namespace platform {
@@ -58,8 +59,8 @@ NativeWindow* CreateNativeWindow(const WindowDescription& description, std::stri
 void ShowNativeWindow(NativeWindow* window, ShowState state);
 void PlaceNativeWindow(NativeWindow* window, const Placement& placement);
 void DestroyNativeWindow(NativeWindow* window);
-// The program's icon, by resource identifier.
-void SetNativeIcon(NativeWindow* window, int resourceId);
+// The icon the program registered for the window's class.
+void SetNativeIcon(NativeWindow* window, const IconPixels& pixels);
 void GetScreenSize(int* width, int* height);
 
 // Turns whatever native input is waiting into events, without blocking.

@@ -142,7 +142,7 @@ void DestroyNativeWindow(NativeWindow* window) {
   }
 }
 
-void SetNativeIcon(NativeWindow*, int) {}
+void SetNativeIcon(NativeWindow*, const IconPixels&) {}
 
 void GetScreenSize(int* width, int* height) {
   *width = H().screenWidth;

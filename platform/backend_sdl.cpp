@@ -13,7 +13,6 @@
 #include <cstring>
 
 #include "platform/sdl.h"
-#include "resources/icon.h"
 
 namespace sdl {
 
@@ -125,9 +124,7 @@ void DestroyNativeWindow(NativeWindow* w) {
   delete w;
 }
 
-void SetNativeIcon(NativeWindow* w, int resourceId) {
-  IconImage image;
-  if (!FindIconImage(resourceId, &image)) return;  // the program has no pixels for it
+void SetNativeIcon(NativeWindow* w, const IconPixels& image) {
   SDL_Surface* surface =
       SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char*>(image.rgba), image.width,
                                          image.height, 32, image.width * 4, SDL_PIXELFORMAT_RGBA32);

@@ -21,7 +21,6 @@
 
 #include "platform/backend.h"
 #include "platform/web/gl11.h"
-#include "resources/icon.h"
 
 extern "C" {
 void hxpage_screen_size(int* width, int* height);
@@ -138,9 +137,8 @@ void DestroyNativeWindow(NativeWindow* w) {
   delete w;
 }
 
-void SetNativeIcon(NativeWindow*, int resourceId) {
-  IconImage image;
-  if (FindIconImage(resourceId, &image)) hxpage_set_icon(image.rgba, image.width, image.height);
+void SetNativeIcon(NativeWindow*, const IconPixels& image) {
+  hxpage_set_icon(image.rgba, image.width, image.height);
 }
 
 void GetScreenSize(int* width, int* height) {

@@ -21,7 +21,6 @@
 
 #include "platform/backend.h"
 #include "platform/core_hooks.h"
-#include "resources/resource_ids.h"
 
 namespace platform {
 

@@ -54,6 +54,14 @@ ShowState ShowStateOf(int cmdShow) {
   }
 }
 
+// The icons the program registered, by resource identifier: the program's
+// resource section. Not part of the core's reset: they belong to the program,
+// not to a run.
+std::map<int, IconPixels>& ProgramIcons() {
+  static std::map<int, IconPixels> icons;
+  return icons;
+}
+
 BoxKind BoxKindOf(UINT type) {
   switch (type & 0xF0) {
     case MB_ICONERROR:
@@ -94,6 +102,10 @@ BOOL DestroyWindowImpl(HWND hwnd) {
   return TRUE;
 }
 
+void AddIconResource(int id, const IconPixels& pixels) {
+  ProgramIcons()[id] = pixels;
+}
+
 }  // namespace platform
 
 using namespace platform;
@@ -121,7 +133,7 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
     if (id >= 32512 && id <= 32518) return reinterpret_cast<HICON>(kSystemIconBase + id);
     return nullptr;
   }
-  if (Id(instance) == kModuleHandle && id == IDI_HELICOID) {
+  if (Id(instance) == kModuleHandle && ProgramIcons().count(id) != 0) {
     return reinterpret_cast<HICON>(kProgramIconBase + id);
   }
   return nullptr;
@@ -180,7 +192,11 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     fprintf(stderr, "platform: CreateWindowExA: %s\n", error.c_str());
     return nullptr;
   }
-  if (Id(wc->icon) == kProgramIconBase + IDI_HELICOID) SetNativeIcon(w->native, IDI_HELICOID);
+  const uintptr_t icon = Id(wc->icon);
+  if (icon > kProgramIconBase && icon <= kProgramIconBase + 0xFFFF) {
+    const auto pixels = ProgramIcons().find(static_cast<int>(icon - kProgramIconBase));
+    if (pixels != ProgramIcons().end()) SetNativeIcon(w->native, pixels->second);
+  }
   AddWindow(std::move(w));
 
   CREATESTRUCTA cs = {

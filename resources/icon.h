@@ -10,3 +10,8 @@ struct IconImage {
 // The richest image of icon group `id` (IDI_HELICOID is the program's icon), or false
 // if the program has no such icon.
 bool FindIconImage(int id, IconImage* image);
+
+// Outside Windows: hands every icon of the program to the platform layer
+// (platform/resources.h), as the resource section does on Windows. The
+// program's start-up calls it before WinMain.
+void RegisterIconResources(void);

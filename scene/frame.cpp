@@ -3,9 +3,9 @@
 #include "platform/win32.h"
 #include <GL/gl.h>
 
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "scene/scene.h"
-#include "trackball/trackball.h"
+#include "records/trackball_state.h"
 
 float FrontDiffuseColor[3] = {0.7f, 0.3f, 0.4f};
 float BackDiffuseColor[3] = {0.2f, 0.5f, 0.3f};

@@ -8,7 +8,8 @@ bool RotationStepTurns(float angleDegrees, const float axis[3]) {
   for (int i = 0; i < 3; ++i) {
     if (!isfinite(axis[i])) return false;
   }
-  // The squared length as the GL forms it; zero here means a division by zero there.
+  // The squared length as the GL forms it; zero here would be a division by
+  // zero in a GL that divides by the length.
   const float lengthSquared = axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2];
   return lengthSquared > 0.0f && isfinite(lengthSquared);
 }

@@ -2,14 +2,7 @@
 #pragma once
 
 #include "model/model.h"
-
-struct DisplayOptionsRecord {
-  int fogOn;        // fog clear colour and GL_FOG for the frame
-  int wireframe;    // polygons drawn as outlines
-  float tuneLevel;  // stepped by 'j' and 'k' between 0.01 and 1.05; nothing draws with it
-};
-
-extern DisplayOptionsRecord DisplayOptions;
+#include "records/display_options.h"
 
 // Positions (x, y, z, w) of GL_LIGHT1 .. GL_LIGHT6; index 0 is GL_LIGHT1.
 extern const float LightRig[6][4];
@@ -40,7 +33,9 @@ void ApplyRotationStep(void);
 
 // True when a step of `angleDegrees` about `axis` is a real rotation: a finite,
 // non-zero angle about a finite axis whose squared length is not zero in
-// single precision (the GL divides by that length).
+// single precision. (On Windows the GL divides by that length; Mesa and our
+// browser subset leave the matrix as it is for axes shorter than 1e-4, so
+// such a step turns nothing there either way.)
 bool RotationStepTurns(float angleDegrees, const float axis[3]);
 
 // Makes the upper-left 3 x 3 of a column-major 4 x 4 matrix orthonormal again

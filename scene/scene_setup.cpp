@@ -5,9 +5,9 @@
 
 #include <stdlib.h>
 
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "scene/scene.h"
-#include "trackball/trackball.h"
+#include "records/trackball_state.h"
 
 // Directional lights 1..6; every frame sends these positions again.
 const float LightRig[6][4] = {

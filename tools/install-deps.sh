@@ -10,7 +10,8 @@ what=${1:-test}
 run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa-dri libpng-dev
           googletest libgtest-dev libx11-dev)
 test_pkgs=("${run_pkgs[@]}" xvfb xdotool
-           x11-utils imagemagick valgrind openbox desktop-file-utils appstream dpkg-dev file)
+           x11-utils imagemagick valgrind openbox desktop-file-utils appstream dpkg-dev file
+           clang-format git)
 # The browser build, and Chromium for its tests (python3 serves tools/run.sh --web).
 web_pkgs=(cmake emscripten python3)
 browser_pkgs=(chromium)

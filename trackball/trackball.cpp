@@ -2,8 +2,8 @@
 
 #include <math.h>
 
-#include "app/idle.h"
-#include "app/app_state.h"
+#include "records/idle.h"
+#include "records/app_state.h"
 
 // Maps a client point onto a unit vector of the virtual sphere centred in the
 // window. The height profile is a cosine of the distance from the centre, so

@@ -1,18 +1,7 @@
 // Virtual trackball: left-button drags become rotation steps of the model.
 #pragma once
 
-struct TrackballStateRecord {
-  int isDragging;           // a left press was accepted and no accepted release followed
-  int isRotating;           // every frame applies the step while set
-  int spinAfterRelease;     // frames run back to back while set
-  int pressX, pressY;       // client point of the last accepted press
-  float lastVector[3];      // sphere vector of the last press or motion
-  float stepAngle;          // degrees
-  float stepAxis[3];        // not normalised
-  float modelRotation[16];  // accumulated rotation, column-major
-};
-
-extern TrackballStateRecord TrackballState;
+#include "records/trackball_state.h"
 
 // Button code of the left mouse button for the drag handlers.
 enum { TrackballLeftButton = 1 };

@@ -15,10 +15,10 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "platform/headless.h"
 #include "scene/scene.h"
-#include "tools/harness/viewer_harness.h"
+#include "lib/harness/viewer_harness.h"
 #include "trackball/trackball.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdio>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "platform/headless.h"
 #include "scene/scene.h"
-#include "tools/harness/viewer_harness.h"
+#include "lib/harness/viewer_harness.h"
 #include "trackball/trackball.h"
 
 int main() {

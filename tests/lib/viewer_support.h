@@ -4,10 +4,10 @@
 #include <array>
 
 #include "app/app.h"
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "platform/headless.h"
 #include "scene/scene.h"
-#include "tools/harness/viewer_harness.h"
+#include "lib/harness/viewer_harness.h"
 #include "trackball/trackball.h"
 
 // Puts the platform and the viewer's process-wide records back to their start.

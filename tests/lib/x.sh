@@ -10,7 +10,9 @@
 #                                 the server stopped, the folder removed
 #   pass TEXT, fail TEXT          one line a check; failures are counted
 #   checks_end DIR                exits 1 if a check failed (keeping DIR's
-#                                 screenshots and logs in /tmp/NAME-failed), else 0
+#                                 screenshots and logs in /tmp/NAME-failed); else
+#                                 77 (CTest's skip) if SKIPPED says what could
+#                                 not be checked; else 0
 #   die TEXT                      a failure that ends the test at once (after
 #                                 the test's own on_die, if it defines one)
 #   find_window TITLE [SECONDS]   the X id of the visible window of exactly this title
@@ -21,6 +23,17 @@
 #   near R,G,B R,G,B TOLERANCE    true if every channel is within TOLERANCE
 #   differing A B                 the number of pixels that differ
 #   pixels_not IMAGE R,G,B        the number of pixels not of that colour (2 % fuzz)
+#
+# Waiting for events, never for a fixed time. SHOOT is a command that takes a
+# picture and prints its file (shoot_client, or the test's own); LAST_SHOT is
+# the newest picture a wait took.
+#   wait_until SECONDS CMD...     CMD again and again (every 0.1 s) until it
+#                                 succeeds; false if SECONDS pass first
+#   keeps_changing SHOOT N SECS   N pictures in a row each differ from the one
+#                                 before (more than 100 pixels), each within SECS
+#   holds_still SHOOT N SECS      within SECS, N pictures in a row equal to the
+#                                 one before: nothing is drawn any more
+#   shoot_client                  a screenshot cropped to CLIENT (WxH+X+Y)
 
 xvfb_start() {
   local size=${1:-1280x1024}
@@ -89,6 +102,10 @@ checks_end() {
     echo "$failures check(s) failed; screenshots and logs in $keep"
     exit 1
   fi
+  if [[ -n "${SKIPPED:-}" ]]; then
+    echo "SKIPPED: $SKIPPED (every other check passed)"
+    exit 77
+  fi
   echo "all checks passed"
   exit 0
 }
@@ -144,4 +161,52 @@ pixels_not() {
   convert -size "$(identify -format '%wx%h' "$1")" "xc:rgb($2)" "$solid"
   compare -metric AE -fuzz 2% "$1" "$solid" null: 2>&1 | awk '{print int($1)}'
   rm -f "$solid"
+}
+
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+shoot_client() {  # (called in a subshell: a new file each time from mktemp)
+  local file
+  file=$(mktemp -p "$work" --suffix=.png shot-XXXXXX) || return 1
+  import -window root -crop "$CLIENT" +repage "$file" 2>/dev/null && echo "$file"
+}
+
+_changed_since() {  # SHOOT BEFORE
+  LAST_SHOT=$("$1") || return 1
+  (($(differing "$2" "$LAST_SHOT") > 100))
+}
+
+keeps_changing() {
+  local shoot=$1 n=$2 seconds=$3 k before
+  before=$("$shoot") || return 1
+  for ((k = 0; k < n; k++)); do
+    wait_until "$seconds" _changed_since "$shoot" "$before" || return 1
+    before=$LAST_SHOT
+  done
+}
+
+_still_for() {  # SHOOT N: true once N pictures in a row equalled the one before
+  local now
+  now=$("$1") || return 1
+  if [[ -n "${_still_before:-}" && $(differing "$_still_before" "$now") == 0 ]]; then
+    _still_count=$((_still_count + 1))
+  else
+    _still_count=0
+  fi
+  _still_before=$now
+  LAST_SHOT=$now
+  ((_still_count >= $2))
+}
+
+holds_still() {
+  _still_before=
+  _still_count=0
+  wait_until "$3" _still_for "$1" "$2"
 }

@@ -84,8 +84,10 @@ else
   fail "cpack -G DEB: $(tail -5 "$work/cpack.log")"
 fi
 
-# --- The Windows .zip.
-if [[ -n "$exe" ]]; then
+# --- The Windows .zip, from the windows-i686 build.
+if [[ -n "$exe" && ! -f "$(dirname "$exe")/CPackConfig.cmake" ]]; then
+  SKIPPED="the Windows packages: no Windows build at $(dirname "$exe") (cmake --workflow --preset windows-i686)"
+elif [[ -n "$exe" ]]; then
   if cpack --config "$(dirname "$exe")/CPackConfig.cmake" -B "$work/zip" >"$work/zip.log" 2>&1; then
     zip=$(ls "$work"/zip/helicoid-*.zip)
     echo "package $(basename "$zip"), $(stat -c %s "$zip") bytes"

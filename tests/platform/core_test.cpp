@@ -373,8 +373,11 @@ TEST_F(Core, DeviceContextsIconsCursorsAndScreenMetrics) {
 
   HMODULE module = GetModuleHandleA(nullptr);
   EXPECT_NE(module, nullptr);
-  EXPECT_NE(LoadIconA(module, MAKEINTRESOURCEA(101)), nullptr);
-  EXPECT_EQ(LoadIconA(module, MAKEINTRESOURCEA(102)), nullptr) << "the program has one icon";
+  EXPECT_EQ(LoadIconA(module, MAKEINTRESOURCEA(7)), nullptr) << "before the program hands it over";
+  static const unsigned char kPixel[4] = {1, 2, 3, 255};
+  platform::AddIconResource(7, platform::IconPixels{1, 1, kPixel});
+  EXPECT_NE(LoadIconA(module, MAKEINTRESOURCEA(7)), nullptr);
+  EXPECT_EQ(LoadIconA(module, MAKEINTRESOURCEA(8)), nullptr) << "only the icon handed over";
   EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
 
   HWND a = MakeProbeWindow(100, 100);

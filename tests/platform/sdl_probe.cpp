@@ -1,7 +1,7 @@
 // A small program on our Windows calls over the SDL2 backend, for the X server
 // test: it opens a GL window and prints, one line each, the messages its
-// procedure sees. With "box" on the command line it only shows a message box
-// and prints what it returned.
+// procedure sees. With the argument "box" it only shows a message box and
+// prints what it returned.
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -134,4 +134,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
   }
   Say("exit %ld", static_cast<long>(msg.wParam));
   return static_cast<int>(msg.wParam);
+}
+
+// The start-up hands WinMain the first argument as its command line.
+int main(int argc, char** argv) {
+  char none[] = "";
+  return WinMain(GetModuleHandleA(nullptr), nullptr, argc > 1 ? argv[1] : none, SW_SHOWDEFAULT);
 }

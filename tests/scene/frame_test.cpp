@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "model/model.h"
 #include "scene/scene.h"
 #include "tests/scene/gl_context.h"

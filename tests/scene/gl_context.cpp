@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "scene/scene.h"
-#include "tools/harness/viewer_harness.h"
+#include "lib/harness/viewer_harness.h"
 #include "trackball/trackball.h"
 
 PresentLog Presents = {0, nullptr};

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
+#include "records/app_state.h"
 #include "scene/scene.h"
 #include "tests/scene/gl_context.h"
 #include "trackball/trackball.h"

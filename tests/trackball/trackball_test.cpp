@@ -10,6 +10,7 @@ class Trackball : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetViewer();
+    RedrawCallback = IdleRender;  // as WinMain hands it down
     AppState.windowWidth = 800;
     AppState.windowHeight = 800;
   }

@@ -48,6 +48,7 @@ wine_begin() {
       { echo "FAIL: no $tool.exe beside $HELICOID_EXE (built with it by the windows-i686 preset)" >&2; exit 1; }
   done
   rm -rf "$ARTIFACTS" && mkdir -p "$ARTIFACTS"
+  work=$ARTIFACTS  # where shoot_client keeps its pictures
   xvfb_start 1280x1024 || die "no Xvfb"
   trap wine_cleanup EXIT
   export WINEPREFIX
@@ -77,12 +78,9 @@ wine_wait() {
 # wine_exit_code_is PID CODE WHAT: waits for the program to end, at most 30 s
 # more, and checks its exit code.
 wine_exit_code_is() {
-  local pid=$1 want=$2 what=$3 i
-  for i in $(seq 300); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && die "$what: the program is still running 30 s later"
+  local pid=$1 want=$2 what=$3
+  _ended() { ! kill -0 "$1" 2>/dev/null; }
+  wait_until 30 _ended "$pid" || die "$what: the program is still running 30 s later"
   local code
   code=$(wine_wait "$pid")
   [[ "$code" == "$want" ]] || die "$what: exit code $code, expected $want"
@@ -97,20 +95,13 @@ wine_tool() {
 }
 
 # Client area of the main window in screen pixels, from Windows: CLIENT_X,
-# CLIENT_Y, CLIENT_W, CLIENT_H.
+# CLIENT_Y, CLIENT_W, CLIENT_H, and CLIENT for shoot_client (tests/lib/x.sh).
 read_client_area() {
   local line
   line=$(wine_tool helicoid-window-info "$MAIN_TITLE" | grep '^client: ') ||
     die "helicoid-window-info did not find the main window"
   read -r _ CLIENT_X CLIENT_Y CLIENT_W _ CLIENT_H <<<"$line"
+  CLIENT="${CLIENT_W}x${CLIENT_H}+${CLIENT_X}+${CLIENT_Y}"
 }
 
-# client_shot NAME: a screenshot cropped to the client area; echoes the path.
-client_shot() {
-  local full="$ARTIFACTS/$1-screen.png"
-  shot "$full" || die "screenshot $full failed"
-  convert "$full" -crop "${CLIENT_W}x${CLIENT_H}+${CLIENT_X}+${CLIENT_Y}" +repage \
-    "$ARTIFACTS/$1.png" || die "cropping $full failed"
-  echo "$ARTIFACTS/$1.png"
-}
 

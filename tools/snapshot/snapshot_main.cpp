@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/headless.h"
-#include "tools/harness/viewer_harness.h"
-#include "tools/snapshot/png_writer.h"
+#include "lib/harness/viewer_harness.h"
+#include "lib/png/png_writer.h"
 #include "tools/snapshot/snapshot_options.h"
 #include "trackball/trackball.h"
 

@@ -1,4 +1,4 @@
-#include "trackball/trackball.h"
+#include "records/trackball_state.h"
 
 // The initial step (2 degrees about (0.3, 0.2, 0.4)) only takes effect once a
 // press sets isRotating; InitScene makes modelRotation the identity.

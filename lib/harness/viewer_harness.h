@@ -7,7 +7,8 @@
 namespace harness {
 
 // The viewer's process-wide records (AppState, TrackballState,
-// DisplayOptions, IdleHook) back at the values the program started with.
+// DisplayOptions, the diffuse colours, the idle slot and its RedrawCallback)
+// back at the values the program started with.
 void ResetRecords();
 
 // ResetRecords, and the headless platform back at its start (headless::Reset).

@@ -1,4 +1,4 @@
-#include "tools/snapshot/png_writer.h"
+#include "lib/png/png_writer.h"
 
 #include <png.h>
 #include <setjmp.h>

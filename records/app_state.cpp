@@ -1,3 +1,3 @@
-#include "app/app_state.h"
+#include "records/app_state.h"
 
 AppStateRecord AppState = {};

@@ -1,6 +1,6 @@
 #include "app/app.h"
 #include "platform/headless.h"
-#include "tools/harness/viewer_harness.h"
+#include "lib/harness/viewer_harness.h"
 
 void harness::ResetViewer() {
   headless::Reset();

@@ -12,7 +12,7 @@
 
 #include "resources/icon.h"
 #include "resources/resource_ids.h"
-#include "tools/snapshot/png_writer.h"
+#include "lib/png/png_writer.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

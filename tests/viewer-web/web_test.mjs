@@ -198,8 +198,9 @@ try {
   await app.setOfflineMode(true);
   const offlineLoad = async () => {
     const response = await app.reload();
-    check(worker === 'activated' && response.fromServiceWorker(),
-          `the worker is ${worker}; offline, the page ${response.fromServiceWorker() ? 'comes' : 'does not come'} from it`);
+    const cached = response?.fromServiceWorker() === true;
+    check(worker === 'activated' && cached,
+          `the worker is ${worker}; offline, the page ${cached ? 'comes' : 'does not come'} from it`);
   };
   await openViewer(app, server.url, {load: offlineLoad});
   await matches(app, 'start-up-offline');

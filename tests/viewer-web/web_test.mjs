@@ -121,14 +121,15 @@ async function openAccessibleViewer(page, url, browserName) {
   return box;
 }
 
-// Tab reaches the close box; Enter there (or `key`) ends the viewer with exit code 0.
+// Tab reaches the close box; Enter there (or `key`: ' ' is Space) ends the viewer
+// with exit code 0.
 async function checkKeyboardClose(page, browserName, key = 'Enter') {
   await page.keyboard.press('Tab');
   const focused = await page.evaluate(() => document.activeElement.getAttribute('aria-label'));
   await page.keyboard.press(key);
   const end = await ended(page);
   check(focused === 'Close the viewer' && end.code === '0' && end.canvases === 0,
-        `${browserName}: Tab focuses ${JSON.stringify(focused)}, ${key} there: ${JSON.stringify(end)}`);
+        `${browserName}: Tab focuses ${JSON.stringify(focused)}, ${JSON.stringify(key)} there: ${JSON.stringify(end)}`);
 }
 
 const server = await serve(site);
@@ -252,7 +253,7 @@ try {
   await page.setViewport(kViewport);
   await watchPolicy(page);
   await openAccessibleViewer(page, server.url, 'Firefox');
-  await checkKeyboardClose(page, 'Firefox');
+  await checkKeyboardClose(page, 'Firefox', ' ');
   await checkPolicy(page, 'Firefox');
 } finally {
   await firefox.close();

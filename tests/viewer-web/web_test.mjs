@@ -184,6 +184,7 @@ try {
   // ---- Installed, and opened again without a network.
   const app = await browser.newPage();
   await app.setViewport(kViewport);
+  await watchPolicy(app);
   await openViewer(app, server.url);
   const cdp = await app.createCDPSession();
   const manifest = await cdp.send('Page.getAppManifest');
@@ -206,6 +207,7 @@ try {
   await openViewer(app, server.url, {load: offlineLoad});
   await matches(app, 'start-up-offline');
   await checkKeyboardClose(app, 'Chromium offline');
+  await checkPolicy(app, 'Chromium offline');
   await app.setOfflineMode(false);
   server.offline = false;
 

@@ -4,7 +4,8 @@
 //     and in wireframe (the spin after start-up: 100 frames each);
 //   - the time from page load to the first picture, the box's own time left
 //     out (median of 3 loads);
-//   - the transfer size of the page, the .js and the .wasm, gzip -9.
+//   - the transfer size of the page (its HTML, script and styles), the .js and
+//     the .wasm, gzip -9.
 //
 //   node bench/web-bench.mjs [SITE_DIR]      (default: build-web)
 // Needs tests/viewer-web/node_modules (npm ci there). Never part of the tests.
@@ -23,13 +24,16 @@ const browser = await launch();
 const runs = [];
 try {
   for (let i = 0; i < 3; ++i) {
-    const page = await browser.newPage();
+    // A context of its own each time: the page's service worker would
+    // otherwise serve the later loads from its cache.
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
     // A 1080-pixel page gives the 864 x 864 window of a 1080-line screen.
     await page.setViewport({width: 1280, height: 1080, deviceScaleFactor: 1});
     await page.goto(`${server.url}?bench`);
     await page.waitForFunction(() => window.benchResult, {timeout: 60000});
     runs.push(await page.evaluate(() => window.benchResult));
-    await page.close();
+    await context.close();
   }
 } finally {
   await browser.close();
@@ -49,7 +53,7 @@ console.log(`page load to first picture, the box's time left out (median of 3): 
             `(load to box ${ms(median(runs.map((r) => r.loadToBoxMs)))}, ` +
             `OK to first picture ${ms(median(runs.map((r) => r.okToFirstPictureMs)))})`);
 let total = 0;
-const sizes = ['index.html', 'helicoid.js', 'helicoid.wasm'].map((name) => {
+const sizes = ['index.html', 'page.js', 'page.css', 'helicoid.js', 'helicoid.wasm'].map((name) => {
   const bytes = fs.readFileSync(path.join(site, name));
   const packed = zlib.gzipSync(bytes, {level: 9}).length;
   total += packed;

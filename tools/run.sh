@@ -3,6 +3,8 @@
 # says so and writes the viewer's picture to a PNG instead.
 # With --web it builds the browser version and serves it on 127.0.0.1 with
 # Python's http.server (port: HELICOID_WEB_PORT, default 8080) until Ctrl+C.
+# 127.0.0.1 is a secure context, as HTTPS is: there the page's service worker
+# registers, and the page can be installed and opened again offline.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +12,8 @@ if [[ "${1:-}" == --web ]]; then
   tools/install-deps.sh web
   site=$(tools/web-build.sh)
   port=${HELICOID_WEB_PORT:-8080}
-  echo "The viewer in a browser: http://127.0.0.1:$port/  (Ctrl+C stops the server)"
+  echo "The viewer in a browser: http://127.0.0.1:$port/  (Ctrl+C stops the server;" \
+       "once opened, the page also works offline)"
   exec python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port"
 fi
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the browser version with Emscripten (workflow preset web): build-web/
-# holds index.html, helicoid.js and helicoid.wasm. Prints the folder.
+# holds the site (index.html, helicoid.js, helicoid.wasm, the manifest, icons
+# and service worker; README.md lists them). Prints the folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -71,6 +71,18 @@ var LibraryHelicoidPage = {
       return control.hasOwnProperty(e.key) ? control[e.key] : -1;
     },
 
+    // The page's landmark, which holds the windows and the boxes.
+    root: function() { return document.querySelector('main') || document.body; },
+
+    // Keys that belong to the page, not to the viewer: Tab moves the focus
+    // between the page's controls, and on a focused control (the close box)
+    // Enter and Space press it. Every other key reaches the viewer wherever
+    // the focus is.
+    pageKey: function(e) {
+      var onControl = e.target instanceof HTMLElement && e.target.tabIndex >= 0;
+      return e.key === 'Tab' || (onControl && (e.key === 'Enter' || e.key === ' '));
+    },
+
     // Keys go to the newest window, as the only window has the focus.
     keyWindow: function() {
       var ids = Object.keys(HxPage.windows);
@@ -94,14 +106,14 @@ var LibraryHelicoidPage = {
       HxPage.keysStarted = true;
       window.addEventListener('keydown', function(e) {
         var id = HxPage.keyWindow();
-        if (!id || HxPage.boxOpen) return;
+        if (!id || HxPage.boxOpen || HxPage.pageKey(e)) return;
         var character = HxPage.keyCharacter(e);
         if (character !== -1) e.preventDefault();
         HxPage.post([2, id, e.keyCode, character, e.repeat ? 1 : 0, e.altKey ? 1 : 0]);
       });
       window.addEventListener('keyup', function(e) {
         var id = HxPage.keyWindow();
-        if (!id || HxPage.boxOpen) return;
+        if (!id || HxPage.boxOpen || HxPage.pageKey(e)) return;
         HxPage.post([3, id, e.keyCode, -1, 0, e.altKey ? 1 : 0]);
       });
     },
@@ -114,7 +126,8 @@ var LibraryHelicoidPage = {
   },
 
   // A hidden canvas of width x height page pixels at (x, y), drawn at the
-  // device pixel ratio, with a close box above its right corner.
+  // device pixel ratio, with a close box above its right corner. To a screen
+  // reader the canvas is a picture with a label that says how to use it.
   hxpage_create_window__deps: ['$HxPage'],
   hxpage_create_window: function(id, title, x, y, width, height) {
     var ratio = window.devicePixelRatio || 1;
@@ -124,14 +137,19 @@ var LibraryHelicoidPage = {
     canvas.width = Math.max(1, Math.round(width * ratio));
     canvas.height = Math.max(1, Math.round(height * ratio));
     canvas.style.display = 'none';
+    canvas.setAttribute('role', 'img');
+    canvas.setAttribute('aria-label', 'A helicoid of two twisted strips, lit by seven lights. ' +
+        'Drag to turn it; F switches fog, P the wireframe, Escape closes the viewer.');
+    canvas.tabIndex = -1;  // focused when shown, out of the Tab order
     var close = document.createElement('button');
     close.className = 'helicoid-close';
     close.title = 'Close';
+    close.setAttribute('aria-label', 'Close the viewer');
     close.textContent = '\u2715';
     close.style.display = 'none';
     close.addEventListener('click', function() { HxPage.post([4, id, 0, 0, 0, 0]); });
-    document.body.appendChild(canvas);
-    document.body.appendChild(close);
+    HxPage.root().appendChild(canvas);
+    HxPage.root().appendChild(close);
     HxPage.windows[id] = {canvas: canvas, close: close};
     HxPage.place(id, x, y, width, height);
     document.title = UTF8ToString(title);
@@ -146,6 +164,9 @@ var LibraryHelicoidPage = {
     if (!w) return;
     w.canvas.style.display = show ? 'block' : 'none';
     w.close.style.display = show ? 'block' : 'none';
+    // The focus goes to the picture, so that a screen reader says what it
+    // is; keys reach the viewer either way.
+    if (show) w.canvas.focus({preventScroll: true});
   },
 
   hxpage_place_window__deps: ['$HxPage'],
@@ -221,10 +242,15 @@ var LibraryHelicoidPage = {
     return Asyncify.handleSleep(function(wakeUp) {
       var dialog = document.createElement('dialog');
       dialog.className = 'helicoid-box';
+      // Named by its caption and described by its text.
+      dialog.setAttribute('aria-labelledby', 'helicoid-box-caption');
+      dialog.setAttribute('aria-describedby', 'helicoid-box-text');
       var title = document.createElement('div');
+      title.id = 'helicoid-box-caption';
       title.className = 'helicoid-box-caption';
       title.textContent = captionText;
       var body = document.createElement('div');
+      body.id = 'helicoid-box-text';
       body.className = 'helicoid-box-text';
       body.textContent = bodyText;
       // An icon for the kinds of box that have one; the plain box has none.
@@ -233,6 +259,7 @@ var LibraryHelicoidPage = {
       if (icon) {
         sign = document.createElement('span');
         sign.className = 'helicoid-box-icon helicoid-box-icon-' + kind;
+        sign.setAttribute('aria-hidden', 'true');
         sign.textContent = icon;
         if (kind === 1) dialog.setAttribute('role', 'alertdialog');
       }
@@ -246,7 +273,7 @@ var LibraryHelicoidPage = {
       if (sign) dialog.appendChild(sign);
       dialog.appendChild(body);
       dialog.appendChild(form);
-      document.body.appendChild(dialog);
+      HxPage.root().appendChild(dialog);
       dialog.addEventListener('close', function() {
         dialog.remove();
         HxPage.boxOpen = false;

@@ -1,6 +1,7 @@
 // What the browser test and the bench page share: a local server for the
-// built site, Chromium through puppeteer-core, the viewer's page opened past
-// its information box, frame counting and picture comparison.
+// built site, Chromium and Firefox through puppeteer-core, the viewer's page
+// opened past its information box, frame counting, picture comparison and
+// axe-core's accessibility rules.
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
@@ -12,10 +13,18 @@ import {PNG} from 'pngjs';
 export const kViewport = {width: 400, height: 320, deviceScaleFactor: 1};
 export const kCanvas = 256;
 
-const kTypes = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
+const kTypes = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+                '.css': 'text/css', '.png': 'image/png', '.webmanifest': 'application/manifest+json'};
 
+// Serves the folder root; while `offline` is set, every request fails as if
+// the network were gone.
 export async function serve(root) {
+  const site = {offline: false};
   const server = http.createServer((request, response) => {
+    if (site.offline) {
+      request.socket.destroy();
+      return;
+    }
     let name = new URL(request.url, 'http://localhost').pathname;
     if (name.endsWith('/')) name += 'index.html';
     const file = path.join(root, path.normalize(name));
@@ -30,7 +39,9 @@ export async function serve(root) {
     });
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return {url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close()};
+  site.url = `http://127.0.0.1:${server.address().port}/`;
+  site.close = () => server.close();
+  return site;
 }
 
 // Debian's Chromium, headless; it renders WebGL 2 through SwiftShader.
@@ -42,11 +53,24 @@ export function launch(extraArgs = []) {
   });
 }
 
-// Loads the page, reads the information box and closes it with its button;
-// returns once the first picture is presented.
-export async function openViewer(page, url) {
-  await page.goto(url);
+// Debian's Firefox ESR, headless, with WebGL 2 on Mesa.
+export function launchFirefox() {
+  return puppeteer.launch({
+    browser: 'firefox',
+    executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
+    headless: true,
+    extraPrefsFirefox: {'webgl.force-enabled': true},
+    env: {...process.env, MOZ_WEBGL_FORCE_EGL: '1'},
+  });
+}
+
+// Loads the page (or reloads it: `load`), reads the information box, runs
+// `whileOpen` and closes the box with its button; returns once the first
+// picture is presented.
+export async function openViewer(page, url, {load = () => page.goto(url), whileOpen = async () => {}} = {}) {
+  await load();
   await page.waitForSelector('dialog[open]');
+  await whileOpen();
   const box = await page.evaluate(() => ({
     caption: document.querySelector('.helicoid-box-caption').textContent,
     text: document.querySelector('.helicoid-box-text').textContent,
@@ -119,4 +143,14 @@ export function turnOfDrag(from, to) {
   const chord = f(Math.sqrt(f(f(f((b[0] - a[0]) ** 2) + f((b[1] - a[1]) ** 2)) + f((b[2] - a[2]) ** 2))));
   const axis = [f(a[1] * b[2] - a[2] * b[1]), f(a[2] * b[0] - a[0] * b[2]), f(a[0] * b[1] - a[1] * b[0])];
   return [f(90 * chord), ...axis].map((v) => v.toPrecision(9)).join(',');
+}
+
+// axe-core's violations on the page as it stands, as "rule: element, ..."
+// lines. The page's policy refuses inline scripts, so axe is evaluated, not
+// added as a script element.
+const axeSource = fs.readFileSync(new URL('node_modules/axe-core/axe.min.js', import.meta.url), 'utf8');
+export async function axeViolations(page) {
+  if (!(await page.evaluate(() => typeof axe !== 'undefined'))) await page.evaluate(axeSource);
+  return page.evaluate(async () => (await axe.run(document, {resultTypes: ['violations']})).violations.map(
+      (v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
 }

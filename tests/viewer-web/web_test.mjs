@@ -1,6 +1,8 @@
 // The browser build in a real headless Chromium, used as a person would:
 // the information box, the picture against the headless renderer's, keys,
-// mouse and touch drags, Esc and the close box.
+// mouse and touch drags, Esc and the close box; keyboard and screen-reader
+// use, the content policy, and the installed web app without a network. In
+// Firefox: keyboard and screen-reader use and the policy.
 //
 //   node web_test.mjs SITE_DIR SNAPSHOT_PROGRAM [ARTIFACT_DIR]
 //
@@ -9,8 +11,8 @@
 import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import {serve, launch, openViewer, presents, canvasPicture, differingShare, turnOfDrag,
-        kCanvas, kViewport} from './web_lib.mjs';
+import {serve, launch, launchFirefox, openViewer, presents, canvasPicture, differingShare, turnOfDrag,
+        axeViolations, kCanvas, kViewport} from './web_lib.mjs';
 
 const [site, snapshot, artifacts = fs.mkdtempSync('/tmp/helicoid-web-')] = process.argv.slice(2);
 if (!site || !snapshot) {
@@ -61,13 +63,83 @@ async function ended(page) {
   }));
 }
 
+// Records the page's content-policy violations from before its first script.
+async function watchPolicy(page) {
+  await page.evaluateOnNewDocument(() => {
+    window.policyViolations = [];
+    document.addEventListener('securitypolicyviolation',
+                              (e) => window.policyViolations.push(`${e.violatedDirective} ${e.blockedURI}`));
+  });
+}
+
+// No violation in the whole run so far, and the policy is in force: an
+// inline script added now does not run, and is reported.
+async function checkPolicy(page, browserName) {
+  const seen = await page.evaluate(() => window.policyViolations.slice());
+  const probe = await page.evaluate(() => new Promise((resolve) => {
+    document.addEventListener('securitypolicyviolation', (e) => resolve({ran: window.inlineRan === true,
+                                                                         directive: e.violatedDirective}));
+    const script = document.createElement('script');
+    script.textContent = 'window.inlineRan = true;';
+    document.body.appendChild(script);
+  }));
+  check(seen.length === 0 && !probe.ran && /^script-src/.test(probe.directive),
+        `${browserName}: content-policy violations in the run ${JSON.stringify(seen)}; ` +
+            `an inline script is refused (${probe.directive}) and ${probe.ran ? 'ran' : 'did not run'}`);
+}
+
+// The open dialog's accessible name and description as the browser has them:
+// Chromium's accessibility tree over CDP; Firefox (WebDriver BiDi) answers
+// only whether a dialog of a given name exists, and the description is then
+// the text its aria-describedby names.
+async function dialogInTree(page) {
+  if (page.browser().protocol === 'cdp') {
+    return (await page.accessibility.snapshot()).children.find((node) => node.role === 'dialog') ?? {};
+  }
+  const caption = await page.$eval('dialog div', (div) => div.textContent.trim());
+  const named = await page.$(`aria/${caption}[role="dialog"]`);
+  const described = named && (await named.evaluate(
+      (dialog) => document.getElementById(dialog.getAttribute('aria-describedby'))?.textContent));
+  return {name: named ? caption : null, description: described ?? null};
+}
+
+// Opens the viewer as openViewer does, with axe-core's rules and the
+// dialog's accessible name checked while the box is open and after OK.
+async function openAccessibleViewer(page, url, browserName) {
+  const found = {};
+  const box = await openViewer(page, url, {whileOpen: async () => {
+    found.open = await axeViolations(page);
+    Object.assign(found, await dialogInTree(page));
+  }});
+  found.afterOk = await axeViolations(page);
+  check(found.open.length === 0 && found.afterOk.length === 0,
+        `${browserName}: axe-core finds ${JSON.stringify(found.open)} with the box open and ` +
+            `${JSON.stringify(found.afterOk)} after OK`);
+  check(found.name?.trim() === box.caption.trim() && found.description?.trim() === box.text.trim(),
+        `${browserName}: the dialog is named ${JSON.stringify(found.name)}` +
+            ` and described ${JSON.stringify(found.description)} in the browser's accessibility tree`);
+  return box;
+}
+
+// Tab reaches the close box; Enter there (or `key`: ' ' is Space) ends the viewer
+// with exit code 0.
+async function checkKeyboardClose(page, browserName, key = 'Enter') {
+  await page.keyboard.press('Tab');
+  const focused = await page.evaluate(() => document.activeElement.getAttribute('aria-label'));
+  await page.keyboard.press(key);
+  const end = await ended(page);
+  check(focused === 'Close the viewer' && end.code === '0' && end.canvases === 0,
+        `${browserName}: Tab focuses ${JSON.stringify(focused)}, ${JSON.stringify(key)} there: ${JSON.stringify(end)}`);
+}
+
 const server = await serve(site);
 const browser = await launch();
 try {
   // ---- Mouse and keys.
   const page = await browser.newPage();
   await page.setViewport(kViewport);
-  const box = await openViewer(page, server.url);
+  await watchPolicy(page);
+  const box = await openAccessibleViewer(page, server.url, 'Chromium');
   check(box.caption === 'soft by Quenmarrow - contact@example.org ' &&
             box.text === ' mouse: touch the window image for movement----- ',
         `the box shows caption ${JSON.stringify(box.caption)} and text ${JSON.stringify(box.text)}`);
@@ -104,10 +176,40 @@ try {
   await presents(page, 1, () => page.mouse.click(50 + 100, 50 + 100));
   check(!(await spinning(page)), 'a click stops it');
 
-  await page.keyboard.press('Escape');
-  const byEsc = await ended(page);
-  check(byEsc.code === '0' && byEsc.canvases === 0 && /ended/.test(byEsc.line),
-        `Esc: ${JSON.stringify(byEsc)}`);
+  // Esc keeps its meaning while the close box has the focus.
+  await checkKeyboardClose(page, 'Chromium', 'Escape');
+  check(/ended/.test(await page.$eval('[role=status]', (e) => e.textContent)), 'the status line says so');
+  await checkPolicy(page, 'Chromium');
+
+  // ---- Installed, and opened again without a network.
+  const app = await browser.newPage();
+  await app.setViewport(kViewport);
+  await watchPolicy(app);
+  await openViewer(app, server.url);
+  const cdp = await app.createCDPSession();
+  const manifest = await cdp.send('Page.getAppManifest');
+  const {installabilityErrors} = await cdp.send('Page.getInstallabilityErrors');
+  check(manifest.url.endsWith('/helicoid.webmanifest') && manifest.errors.length === 0 &&
+            installabilityErrors.length === 0,
+        `Chromium: manifest ${manifest.url} with errors ${JSON.stringify(manifest.errors)}, ` +
+            `installability errors ${JSON.stringify(installabilityErrors)}`);
+  const worker = await app.waitForFunction(
+      async () => (await navigator.serviceWorker.getRegistration())?.active?.state === 'activated',
+      {timeout: 10000}).then(() => 'activated', () => 'not active');
+  server.offline = true;
+  await app.setOfflineMode(true);
+  const offlineLoad = async () => {
+    const response = await app.reload();
+    const cached = response?.fromServiceWorker() === true;
+    check(worker === 'activated' && cached,
+          `the worker is ${worker}; offline, the page ${cached ? 'comes' : 'does not come'} from it`);
+  };
+  await openViewer(app, server.url, {load: offlineLoad});
+  await matches(app, 'start-up-offline');
+  await checkKeyboardClose(app, 'Chromium offline');
+  await checkPolicy(app, 'Chromium offline');
+  await app.setOfflineMode(false);
+  server.offline = false;
 
   // ---- Touch, and the close box.
   const touch = await browser.newPage();
@@ -144,6 +246,19 @@ try {
         `no WebGL 2: error box ${JSON.stringify(text)} (icon: ${errorIcon}), then ${JSON.stringify(end)}`);
 } finally {
   await noWebGL.close();
+}
+
+// ---- Firefox: keyboard and screen-reader use, and the policy.
+const firefox = await launchFirefox();
+try {
+  const page = await firefox.newPage();
+  await page.setViewport(kViewport);
+  await watchPolicy(page);
+  await openAccessibleViewer(page, server.url, 'Firefox');
+  await checkKeyboardClose(page, 'Firefox', ' ');
+  await checkPolicy(page, 'Firefox');
+} finally {
+  await firefox.close();
   server.close();
 }
 

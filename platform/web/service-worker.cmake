@@ -1,0 +1,22 @@
+# Writes the site's service worker with the files it keeps and a version that
+# is a digest of their contents.
+#   cmake -DSITE=dir -DFILES=a;b;... -DTEMPLATE=service-worker.js.in -P service-worker.cmake
+foreach(var SITE FILES TEMPLATE)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "service-worker.cmake: ${var} is not set")
+  endif()
+endforeach()
+set(digests "")
+set(names "'./'")
+foreach(name IN LISTS FILES)
+  if(NOT EXISTS "${SITE}/${name}")
+    message(FATAL_ERROR "service-worker.cmake: ${SITE}/${name} is missing")
+  endif()
+  file(SHA256 "${SITE}/${name}" digest)
+  string(APPEND digests "${name} ${digest}\n")
+  string(APPEND names ", '${name}'")
+endforeach()
+string(SHA256 version "${digests}")
+string(SUBSTRING "${version}" 0 16 HELICOID_SITE_VERSION)
+set(HELICOID_SITE_FILES "${names}")
+configure_file("${TEMPLATE}" "${SITE}/service-worker.js" @ONLY)

@@ -52,6 +52,7 @@ if(EMSCRIPTEN)
   target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_icon_resources helicoid_platform_web)
   # build-web/index.html, helicoid.js, helicoid.wasm.
   set_target_properties(helicoid PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  include(${PROJECT_SOURCE_DIR}/programs/web/site.cmake)
   return()
 endif()
 

@@ -67,7 +67,7 @@ if(WIN32)
   set(CPACK_NSIS_URL_INFO_ABOUT ${HELICOID_HOMEPAGE})
   # CPack's uninstaller removes the key Software\VENDOR\helicoid and would
   # leave the vendor's key empty behind it; these lines run after that.
-  set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX \"Software\\\\${HELICOID_VENDOR}\"")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX 'Software\\\\${HELICOID_VENDOR}'")
   # The setup program's name says what it is: helicoid-VERSION-windows-i686-setup.exe.
   file(WRITE ${generated}/cpack-names.cmake
        "if(CPACK_GENERATOR STREQUAL NSIS)\n"

@@ -96,6 +96,8 @@ done
 [[ $(pixels_not "$shot" "$BACKGROUND") -gt 2000 ]] || die "the installed program draws no model in $shot"
 xdotool key --window "$main" Escape
 wine_exit_code_is "$viewer" 0 "the installed program's Escape"
+# Every program of the prefix ended: seen once without this wait, the
+# uninstaller that followed could not delete helicoid.exe.
 timeout 60 wineserver -w
 
 # --- Silent uninstall: nothing left. (The uninstaller copies itself to the

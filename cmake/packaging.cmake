@@ -3,9 +3,9 @@
 # metainfo, their man pages and Debian's copyright file and changelog, and
 # CPack makes a .deb and a .tar.gz (no top folder: it unpacks into a prefix)
 # of them. On Windows helicoid.exe gets its manifest and version resource, and
-# CPack makes a .zip of it with the README and the LICENSE, and a setup program
-# (NSIS) that installs it for all users. tools/package.sh builds all four into
-# dist/. The one version is the project()'s.
+# CPack makes a .zip of it with the README and the LICENSE, or (-G NSIS) a
+# setup program that installs it for all users. tools/package.sh builds all
+# four into dist/. The one version is the project()'s.
 if(EMSCRIPTEN)
   return()  # the browser build is a site, not a package
 endif()
@@ -48,10 +48,10 @@ if(WIN32)
     install(TARGETS helicoid RUNTIME DESTINATION .)
   endif()
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
-  set(CPACK_GENERATOR ZIP NSIS)
+  set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME helicoid-${PROJECT_VERSION}-windows-i686)
-  # The setup program (NSIS; makensis runs on Linux too). Run by an
-  # administrator, as it asks to be, it installs for all users into
+  # The setup program, with `cpack -G NSIS` (makensis runs on Linux too). Run
+  # by an administrator, as it asks to be, it installs for all users into
   # Program Files\helicoid, with a Start menu folder holding helicoid and the
   # uninstaller, and an entry among the installed programs with the program's
   # icon, version and publisher. /S installs and uninstalls silently.

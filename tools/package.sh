@@ -20,7 +20,7 @@ show_build "Building the Windows program" cmake --workflow --preset windows-i686
 show_build "Packing the .deb and the .tar.gz" \
   cpack --config build-release/CPackConfig.cmake -B "$staging/linux"
 show_build "Packing the .zip and the setup program" \
-  cpack --config build-windows-i686/CPackConfig.cmake -B "$staging/windows"
+  cpack --config build-windows-i686/CPackConfig.cmake -G "ZIP;NSIS" -B "$staging/windows"
 
 mv "$staging"/linux/*.deb "$staging"/linux/*.tar.gz "$staging"/windows/*.zip \
   "$staging"/windows/*-setup.exe dist/

@@ -62,6 +62,20 @@ else
   fail "cmake --install: $(tail -5 "$work/install.log")"
 fi
 
+# --- The .tar.gz, unpacked as the README says: tar -xzf FILE -C PREFIX.
+if cpack --config "$build/CPackConfig.cmake" -G TGZ -B "$work/tgz" >"$work/cpack.log" 2>&1; then
+  mkdir -p "$work/prefix"
+  tar -xzf "$work"/tgz/helicoid-*.tar.gz -C "$work/prefix"
+  missing=()
+  for f in "${expected[@]}"; do [[ -f "$work/prefix/$f" ]] || missing+=("$f"); done
+  top=$(ls "$work/prefix" | tr '\n' ' ')
+  [[ ${#missing[@]} == 0 && "$top" == "bin share " ]] &&
+    pass "the .tar.gz unpacks into a prefix: bin/, share/" ||
+    fail "the .tar.gz unpacked into a prefix holds [$top], lacks: ${missing[*]}"
+else
+  fail "cpack -G TGZ: $(tail -5 "$work/cpack.log")"
+fi
+
 # --- The .deb.
 if cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1; then
   deb=$(ls "$work"/deb/helicoid_*.deb)
@@ -105,23 +119,9 @@ else
   fail "cpack -G DEB: $(tail -5 "$work/cpack.log")"
 fi
 
-# --- The .tar.gz, unpacked as the README says: tar -xzf FILE -C PREFIX.
-if cpack --config "$build/CPackConfig.cmake" -G TGZ -B "$work/tgz" >"$work/cpack.log" 2>&1; then
-  mkdir -p "$work/prefix"
-  tar -xzf "$work"/tgz/helicoid-*.tar.gz -C "$work/prefix"
-  missing=()
-  for f in "${expected[@]}"; do [[ -f "$work/prefix/$f" ]] || missing+=("$f"); done
-  top=$(ls "$work/prefix" | tr '\n' ' ')
-  [[ ${#missing[@]} == 0 && "$top" == "bin share " ]] &&
-    pass "the .tar.gz unpacks into a prefix: bin/, share/" ||
-    fail "the .tar.gz unpacked into a prefix holds [$top], lacks: ${missing[*]}"
-else
-  fail "cpack -G TGZ: $(tail -5 "$work/cpack.log")"
-fi
-
-# --- The Windows .zip (the setup program has a test of its own, under Wine).
+# --- The Windows .zip.
 if [[ -n "$exe" ]]; then
-  if cpack --config "$(dirname "$exe")/CPackConfig.cmake" -G ZIP -B "$work/zip" >"$work/zip.log" 2>&1; then
+  if cpack --config "$(dirname "$exe")/CPackConfig.cmake" -B "$work/zip" >"$work/zip.log" 2>&1; then
     zip=$(ls "$work"/zip/helicoid-*.zip)
     echo "package $(basename "$zip"), $(stat -c %s "$zip") bytes"
     listing=$(cd "$work" && cmake -E tar tf "$zip")

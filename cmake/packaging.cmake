@@ -1,17 +1,21 @@
 # Installing and packaging. On Linux `cmake --install` lays out the two
 # programs, a desktop entry, hicolor icons drawn from icon 101, AppStream
-# metainfo and a man page, and CPack makes a .deb and a .tar.gz of them. On
-# Windows helicoid.exe gets its manifest and version resource, and CPack makes
-# a .zip of it with the README and the LICENSE. tools/package.sh builds all
-# three into dist/. The one version is the project()'s.
+# metainfo, their man pages and Debian's copyright file and changelog, and
+# CPack makes a .deb and a .tar.gz (no top folder: it unpacks into a prefix)
+# of them. On Windows helicoid.exe gets its manifest and version resource, and
+# CPack makes a .zip of it with the README and the LICENSE, or (-G NSIS) a
+# setup program that installs it for all users. tools/package.sh builds all
+# four into dist/. The one version is the project()'s.
 if(EMSCRIPTEN)
   return()  # the browser build is a site, not a package
 endif()
 
 set(HELICOID_DESCRIPTION "helicoid - an interactive OpenGL viewer of a lit 3D helicoid")
 set(HELICOID_COPYRIGHT "Copyright (c) 2026 the helicoid authors; MIT License")
-set(HELICOID_CONTACT "the helicoid authors <contact@example.org>")
-# The day PROJECT_VERSION was released: the metainfo's release and the man page.
+set(HELICOID_VENDOR "the helicoid authors")
+set(HELICOID_CONTACT "${HELICOID_VENDOR} <contact@example.org>")
+# The day PROJECT_VERSION was released: the metainfo's release, the man pages
+# and the changelog.
 set(HELICOID_RELEASE_DATE 2026-12-07)
 # The desktop entry's and the metainfo's id, in reverse-DNS form.
 set(HELICOID_APP_ID org.example.helicoid)
@@ -46,6 +50,30 @@ if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME helicoid-${PROJECT_VERSION}-windows-i686)
+  # The setup program, with `cpack -G NSIS` (makensis runs on Linux too). Run
+  # by an administrator, as it asks to be, it installs for all users into
+  # Program Files\helicoid, with a Start menu folder holding helicoid and the
+  # uninstaller, and an entry among the installed programs with the program's
+  # icon, version and publisher. /S installs and uninstalls silently.
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY helicoid)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY helicoid)
+  set(CPACK_PACKAGE_EXECUTABLES helicoid helicoid)  # program, shortcut name
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME helicoid.exe)
+  set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/helicoid.ico)
+  set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/helicoid.ico)
+  set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  set(CPACK_NSIS_URL_INFO_ABOUT ${HELICOID_HOMEPAGE})
+  # CPack's uninstaller removes the key Software\VENDOR\helicoid and would
+  # leave the vendor's key empty behind it; these lines run after that.
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX 'Software\\\\${HELICOID_VENDOR}'")
+  # The setup program's name says what it is: helicoid-VERSION-windows-i686-setup.exe.
+  file(WRITE ${generated}/cpack-names.cmake
+       "if(CPACK_GENERATOR STREQUAL NSIS)\n"
+       "  set(CPACK_PACKAGE_FILE_NAME \"\${CPACK_PACKAGE_FILE_NAME}-setup\")\n"
+       "endif()\n")
+  set(CPACK_PROJECT_CONFIG_FILE ${generated}/cpack-names.cmake)
 else()
   include(GNUInstallDirs)
 
@@ -68,18 +96,48 @@ else()
                  @ONLY)
   configure_file(${packaging_dir}/helicoid.metainfo.xml.in
                  ${generated}/${HELICOID_APP_ID}.metainfo.xml @ONLY)
-  # Man pages are installed compressed, as Debian does.
-  configure_file(${packaging_dir}/helicoid-snapshot.1.in ${generated}/man/helicoid-snapshot.1 @ONLY)
-  add_custom_command(
-    OUTPUT ${generated}/helicoid-snapshot.1.gz
-    COMMAND gzip -9nc ${generated}/man/helicoid-snapshot.1 > ${generated}/helicoid-snapshot.1.gz
-    DEPENDS ${generated}/man/helicoid-snapshot.1)
-  list(APPEND desktop_files ${generated}/helicoid-snapshot.1.gz)
+  # Debian's changelog: the release's date as RFC 5322 has it.
+  execute_process(COMMAND date -u -R -d "${HELICOID_RELEASE_DATE} 12:00"
+                  OUTPUT_VARIABLE HELICOID_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
+                  COMMAND_ERROR_IS_FATAL ANY)
+  configure_file(${packaging_dir}/changelog.in ${generated}/doc/changelog @ONLY)
+  # Debian's machine-readable copyright file, its license text the LICENSE's
+  # own (from "Permission" on), one blank in front of each line and a full
+  # stop for each empty one.
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" _ "${license}")
+  set(HELICOID_COPYRIGHT_HOLDERS "${CMAKE_MATCH_1}")
+  string(FIND "${license}" "Permission" start)
+  string(SUBSTRING "${license}" ${start} -1 license)
+  string(STRIP "${license}" license)
+  string(REPLACE "\n\n" "\n.\n" license "${license}")
+  string(REPLACE "\n" "\n " HELICOID_LICENSE_TEXT " ${license}")
+  configure_file(${packaging_dir}/copyright.in ${generated}/doc/copyright @ONLY)
+
+  # Man pages and the changelog are installed compressed, as Debian does.
+  foreach(page helicoid helicoid-snapshot)
+    configure_file(${packaging_dir}/${page}.1.in ${generated}/man/${page}.1 @ONLY)
+  endforeach()
+  foreach(file man/helicoid.1 man/helicoid-snapshot.1 doc/changelog)
+    add_custom_command(
+      OUTPUT ${generated}/${file}.gz
+      COMMAND gzip -9nc ${generated}/${file} > ${generated}/${file}.gz
+      DEPENDS ${generated}/${file})
+    list(APPEND desktop_files ${generated}/${file}.gz)
+  endforeach()
   add_custom_target(helicoid-desktop-files ALL DEPENDS ${desktop_files})
 
   foreach(program helicoid helicoid-snapshot)
     if(TARGET ${program})
       install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+      # A stripping install (the packages) also drops the compilers' notes,
+      # which nothing reads at run time.
+      install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+          execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+                          COMMAND_ERROR_IS_FATAL ANY)
+        endif()")
     endif()
   endforeach()
   install(DIRECTORY ${generated}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
@@ -87,12 +145,15 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${generated}/${HELICOID_APP_ID}.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-  install(FILES ${generated}/helicoid-snapshot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${generated}/man/helicoid.1.gz ${generated}/man/helicoid-snapshot.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${generated}/doc/copyright
+                ${generated}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   set(CPACK_GENERATOR DEB TGZ)
   set(CPACK_PACKAGE_FILE_NAME helicoid-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+  # bin/, share/ at the top: `tar -xzf FILE -C ~/.local` installs it.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${HELICOID_CONTACT}")
@@ -104,14 +165,16 @@ else()
 endif()
 
 set(CPACK_PACKAGE_NAME helicoid)
-set(CPACK_PACKAGE_VENDOR "the helicoid authors")
+set(CPACK_PACKAGE_VENDOR "${HELICOID_VENDOR}")
 set(CPACK_PACKAGE_CONTACT "${HELICOID_CONTACT}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "interactive OpenGL viewer of a lit 3D helicoid")
+# Debian shows these lines as they stand: each within 79 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "A small viewer of one model built into the program: a helicoid of two twisted strips, lit by
-seven coloured lights. Turn it with the mouse as a trackball; f toggles fog, p the wireframe.
-helicoid-snapshot draws the same picture into a PNG file with no display.")
+    "A small viewer of one model built into the program: a helicoid of two
+twisted strips, lit by seven coloured lights. Turn it with the mouse as a
+trackball; f toggles fog, p the wireframe. helicoid-snapshot draws the same
+picture into a PNG file with no display.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

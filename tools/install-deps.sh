@@ -3,7 +3,7 @@
 # missing. As root it runs apt-get; otherwise it prints the line to run.
 # For the browser tests it also installs the npm packages of tests/viewer-web from
 # their lock file (npm ci; puppeteer-core downloads no browser).
-# Usage: tools/install-deps.sh [run|web|test]   (default: test, a superset)
+# Usage: tools/install-deps.sh [run|web|package|test]   (default: test, a superset)
 set -euo pipefail
 
 what=${1:-test}
@@ -19,12 +19,19 @@ browser_pkgs=(chromium firefox-esr)
 command -v npm >/dev/null || browser_pkgs+=(nodejs npm)
 windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
               libgl1-mesa-dri:i386 libglx-mesa0:i386)
+# The packages: the checker of the .deb, and makensis for the Windows setup program.
+test_pkgs+=(lintian)
+windows_pkgs+=(nsis)
+# tools/package.sh: the Linux build, dpkg-shlibdeps and file for the .deb's
+# Depends, mingw-w64 and makensis for the Windows .zip and setup program.
+package_pkgs=("${run_pkgs[@]}" dpkg-dev file g++-mingw-w64-i686 binutils-mingw-w64 nsis)
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;
   web) pkgs=("${web_pkgs[@]}") ;;
+  package) pkgs=("${package_pkgs[@]}") ;;
   test) pkgs=("${test_pkgs[@]}" "${web_pkgs[@]}" "${browser_pkgs[@]}" "${windows_pkgs[@]}") ;;
-  *) echo "usage: $0 [run|web|test]" >&2; exit 2 ;;
+  *) echo "usage: $0 [run|web|package|test]" >&2; exit 2 ;;
 esac
 
 # A name without an architecture means the machine's own one (or "all"): with
@@ -71,7 +78,7 @@ if [[ $(id -u) -ne 0 ]]; then
   exit 1
 fi
 
-echo "Installing: ${missing[*]}"
+echo "Installing with apt-get (minutes on a new machine): ${missing[*]}"
 if [[ $needs_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi

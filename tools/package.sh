@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
 # Builds the packages into dist/: the Linux .deb and .tar.gz (workflow preset
-# release) and the Windows .zip (the windows-i686 preset). Prints their
-# names and sizes.
+# release, hardened) and the Windows .zip and setup program (the windows-i686
+# preset; the setup program with NSIS). Shows the builds' progress, then
+# prints the packages' names and sizes.
+# It installs only what packaging needs (tools/install-deps.sh package): the
+# Linux build's packages, dpkg-dev and file for the .deb, mingw-w64 and nsis
+# for the Windows program and its setup program; no browser, Wine or Emscripten.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/progress.sh
 
-tools/install-deps.sh test
+tools/install-deps.sh package
 rm -rf dist && mkdir -p dist
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
 
-cmake --workflow --preset release >/dev/null
-pack() {  # CPACK_CONFIG FOLDER
-  cpack --config "$1" -B "$2" >"$staging/cpack.log" 2>&1 || { cat "$staging/cpack.log" >&2; exit 1; }
-}
-pack build-release/CPackConfig.cmake "$staging/linux"
+show_build "Building the Linux programs (release)" cmake --workflow --preset release
+show_build "Building the Windows program" cmake --workflow --preset windows-i686
+show_build "Packing the .deb and the .tar.gz" \
+  cpack --config build-release/CPackConfig.cmake -B "$staging/linux"
+show_build "Packing the .zip and the setup program" \
+  cpack --config build-windows-i686/CPackConfig.cmake -G "ZIP;NSIS" -B "$staging/windows"
 
-exe=$(tools/windows-build.sh)
-pack "$(dirname "$exe")/CPackConfig.cmake" "$staging/windows"
-
-mv "$staging"/linux/*.deb "$staging"/linux/*.tar.gz "$staging"/windows/*.zip dist/
+mv "$staging"/linux/*.deb "$staging"/linux/*.tar.gz "$staging"/windows/*.zip \
+  "$staging"/windows/*-setup.exe dist/
 for f in dist/*; do echo "$f $(stat -c %s "$f") bytes"; done

@@ -17,9 +17,11 @@ if [[ "${1:-}" == --web ]]; then
   exec python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port"
 fi
 
+source tools/progress.sh
 tools/install-deps.sh run
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target helicoid helicoid-snapshot >/dev/null
+show_build "Configuring build/" cmake --preset linux
+show_build "Building the viewer (minutes the first time)" \
+  cmake --build --preset linux --target helicoid helicoid-snapshot
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   out=$PWD/helicoid-snapshot.png

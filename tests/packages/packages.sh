@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # What a user gets from the install step and the packages:
 #  - `cmake --install` into a staging folder: the desktop entry and the
-#    metainfo validate, the icons and the man page are there, and the staged
+#    metainfo validate, the icons and the man pages are there, and the staged
 #    helicoid-snapshot writes a PNG;
-#  - the .deb: its files, Depends from the programs' libraries, and its
-#    helicoid, extracted (not installed), starting under Xvfb with the
-#    information box;
+#  - the .deb: its files, Depends from the programs' libraries, no lintian
+#    error or warning, and its helicoid, extracted (not installed), starting
+#    under Xvfb with the information box, then a window whose class is the
+#    desktop entry's StartupWMClass;
+#  - the .tar.gz, unpacked into a prefix with the README's command, lays out
+#    the installed files there;
 #  - with a cross-built helicoid.exe: the .zip holds it, README.md and LICENSE;
 #  - tools/install-deps.sh on a machine that has everything: no output, no apt.
 #   packages.sh BUILD_DIR [HELICOID_EXE]
@@ -22,9 +25,9 @@ version=$(sed -n 's/^CPACK_PACKAGE_VERSION:STRING=//p;s/^CMAKE_PROJECT_VERSION:S
   "$build/CMakeCache.txt" | head -n 1)
 # The files the install step lays out, under a prefix.
 expected=(bin/helicoid bin/helicoid-snapshot "share/applications/$app_id.desktop"
-  "share/metainfo/$app_id.metainfo.xml" share/man/man1/helicoid-snapshot.1.gz
+  "share/metainfo/$app_id.metainfo.xml" share/man/man1/{helicoid,helicoid-snapshot}.1.gz
   share/icons/hicolor/{32x32,64x64,128x128,256x256}/apps/helicoid.png
-  share/doc/helicoid/README.md share/doc/helicoid/LICENSE)
+  share/doc/helicoid/{README.md,copyright,changelog.gz})
 
 # --- Staged install.
 stage=$work/stage
@@ -47,14 +50,30 @@ if cmake --install "$build" --prefix "$stage" >"$work/install.log" 2>&1; then
   d=$(compare -metric AE "$stage/share/icons/hicolor/32x32/apps/helicoid.png" "$work/down.png" \
     null: 2>&1)
   [[ "$d" == 0 ]] && pass "icons 32, 64, 128: one picture" || fail "128px icon differs from 32px ($d)"
-  zcat "$stage/share/man/man1/helicoid-snapshot.1.gz" | grep -q '^\.TH HELICOID-SNAPSHOT 1 ' ||
-    fail "the man page has no title line"
+  for page in helicoid helicoid-snapshot; do
+    zcat "$stage/share/man/man1/$page.1.gz" | grep -q "^\.TH ${page^^} 1 " ||
+      fail "the man page of $page has no title line"
+  done
   "$stage/bin/helicoid-snapshot" --size 64 -o "$work/staged.png" 2>"$work/snapshot.log" &&
     [[ $(identify -format '%wx%h' "$work/staged.png" 2>&1) == 64x64 ]] &&
     pass "the staged helicoid-snapshot writes a PNG" ||
     fail "staged helicoid-snapshot: $(cat "$work/snapshot.log")"
 else
   fail "cmake --install: $(tail -5 "$work/install.log")"
+fi
+
+# --- The .tar.gz, unpacked as the README says: tar -xzf FILE -C PREFIX.
+if cpack --config "$build/CPackConfig.cmake" -G TGZ -B "$work/tgz" >"$work/cpack.log" 2>&1; then
+  mkdir -p "$work/prefix"
+  tar -xzf "$work"/tgz/helicoid-*.tar.gz -C "$work/prefix"
+  missing=()
+  for f in "${expected[@]}"; do [[ -f "$work/prefix/$f" ]] || missing+=("$f"); done
+  top=$(ls "$work/prefix" | tr '\n' ' ')
+  [[ ${#missing[@]} == 0 && "$top" == "bin share " ]] &&
+    pass "the .tar.gz unpacks into a prefix: bin/, share/" ||
+    fail "the .tar.gz unpacked into a prefix holds [$top], lacks: ${missing[*]}"
+else
+  fail "cpack -G TGZ: $(tail -5 "$work/cpack.log")"
 fi
 
 # --- The .deb.
@@ -73,13 +92,29 @@ if cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb" >"$work/cpack
     [[ ", $depends," == *", $lib"[\ ,]* ]] || fail "Depends lacks $lib: $depends"
   done
   pass "Depends: $depends"
+  lintian -I --pedantic "$deb" >"$work/lintian.log" 2>&1
+  sed 's/^/  lintian: /' "$work/lintian.log"
+  grep -q '^[EW]: ' "$work/lintian.log" && fail "lintian reports errors or warnings" ||
+    pass "lintian: no error or warning"
   dpkg-deb -x "$deb" "$work/root"
   xvfb_start 1280x1024 || exit 1
   "$work/root/usr/bin/helicoid" >"$work/viewer.log" 2>&1 &
   viewer_pid=$!
-  find_listed_window "soft by Quenmarrow - contact@example.org " 30 >/dev/null &&
-    pass "the extracted helicoid shows the information box" ||
+  if box=$(find_listed_window "soft by Quenmarrow - contact@example.org " 30); then
+    pass "the extracted helicoid shows the information box"
+    # (A key sent before the box is ready to take it is lost: send until it closes.)
+    for ((n = 0; n < 20; n++)); do
+      xdotool key --window "$box" Return 2>/dev/null
+      main=$(find_listed_window " soft by Quenmarrow" 1) && break
+    done
+    wm_class=$(xprop -id "${main:-0}" WM_CLASS 2>&1)
+    startup=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/$app_id.desktop")
+    [[ -n "$startup" && "$wm_class" == *", \"$startup\"" ]] &&
+      pass "the window's class is the desktop entry's StartupWMClass, $startup" ||
+      fail "window class [$wm_class], the desktop entry's StartupWMClass [$startup]"
+  else
     fail "the extracted helicoid shows no information box: $(cat "$work/viewer.log")"
+  fi
 else
   fail "cpack -G DEB: $(tail -5 "$work/cpack.log")"
 fi

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The Windows setup program (CPack's NSIS generator) under Wine, in a fresh
+# prefix with a throwaway HOME, as an administrator would use it:
+#  - `setup.exe /S` installs silently into the 32-bit Program Files folder,
+#    for all users: the program, README.md, LICENSE and the uninstaller;
+#  - the Start menu holds a shortcut to helicoid.exe, with the program's icon
+#    (the picture Wine's menu builder takes from the shortcut is the 32 x 32
+#    icon that the Linux build draws from the same resource);
+#  - the installed-programs list names it, with its version, publisher, icon
+#    and uninstaller;
+#  - started through the shortcut, the installed program shows its
+#    information box, then its main window, and Escape ends it with 0 (the
+#    picture itself is wine-viewer.sh's);
+#  - `Uninstall.exe /S` leaves no file, shortcut or registry key behind: the
+#    prefix's files are those it had before the install, and no registry file
+#    names helicoid.
+#   wine-installer.sh HELICOID_EXE ARTIFACTS_DIR ICON_PNG
+HELICOID_EXE=$1
+ARTIFACTS=$2
+ICON_PNG=$3
+source "$(dirname "$0")/wine-lib.sh"
+
+# Wine's menu builder writes under HOME: a throwaway one.
+HOME=$(mktemp -d /tmp/helicoid-home.XXXXXX)
+export HOME
+wine_begin
+trap 'wine_cleanup; rm -rf "$HOME"' EXIT
+
+version=$(sed -n 's/^project(helicoid VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+cpack --config "$WINDOWS_DIR/CPackConfig.cmake" -G NSIS -B "$ARTIFACTS/pack" \
+  >"$ARTIFACTS/cpack.out" 2>&1 || die "cpack -G NSIS failed"
+setup=$(ls "$ARTIFACTS"/pack/helicoid-*-setup.exe) || die "cpack made no setup program"
+echo "setup program $(basename "$setup"), $(stat -c %s "$setup") bytes"
+
+drive_c="$WINEPREFIX/drive_c"
+files() { (cd "$drive_c" && find . -not -path './users/*/Temp*' | sort); }
+files >"$ARTIFACTS/files-before.list"
+# reg_query KEY: the key's values as "NAME=VALUE" lines, seen as a 32-bit
+# program sees the registry (as the setup program does).
+reg_query() {
+  timeout 60 wine reg query "$1" /reg:32 2>/dev/null | tr -d '\r' |
+    sed -n 's/^    \(.*\)    REG_[A-Z_]*    \(.*\)$/\1=\2/p'
+}
+
+# --- Silent install.
+wine_start install "$setup" /S
+wine_exit_code_is "$WINE_PID" 0 "setup /S"
+timeout 60 wineserver -w  # the shortcuts' menu entries are written by a program of their own
+program_files=$(reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion' |
+  sed -n 's/^ProgramFilesDir=//p')
+[[ -n "$program_files" ]] || die "no ProgramFilesDir in the registry"
+folder="$program_files\\helicoid"
+files >"$ARTIFACTS/files-installed.list"
+added=$(comm -13 "$ARTIFACTS/files-before.list" "$ARTIFACTS/files-installed.list" | grep -v '/$')
+echo "$added" >"$ARTIFACTS/added.list"
+unix_folder=./$(sed -e 's|^[Cc]:\\||' -e 's|\\|/|g' <<<"$folder")
+start_menu='./ProgramData/Microsoft/Windows/Start Menu/Programs/helicoid'
+for want in "$unix_folder/helicoid.exe" "$unix_folder/README.md" "$unix_folder/LICENSE" \
+  "$unix_folder/Uninstall.exe" "$start_menu/helicoid.lnk" "$start_menu/Uninstall.lnk"; do
+  grep -qxF "$want" <<<"$added" || die "the install did not add $want"
+done
+
+# --- The shortcut: to the installed program, with its icon.
+lnk="$drive_c/$start_menu/helicoid.lnk"
+strings -n 8 "$lnk" | grep -qxF "$folder\\helicoid.exe" || die "the shortcut does not point at $folder\\helicoid.exe"
+menu_icon=$(ls "$HOME"/.local/share/icons/hicolor/32x32/apps/*_helicoid.0.png 2>/dev/null | head -1)
+[[ -n "$menu_icon" ]] || die "Wine's menu builder found no icon for the shortcut"
+[[ $(differing "$menu_icon" "$ICON_PNG") == 0 ]] || die "the shortcut's icon $menu_icon is not the program's"
+
+# --- The installed-programs list.
+reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\helicoid' >"$ARTIFACTS/listed.out"
+for want in "DisplayName=helicoid" "DisplayVersion=$version" "Publisher=the helicoid authors" \
+  "DisplayIcon=$folder\\helicoid.exe" "UninstallString=\"$folder\\Uninstall.exe\""; do
+  grep -qxF "$want" "$ARTIFACTS/listed.out" || die "installed-programs entry: expected $want"
+done
+echo "installed into $folder; listed: $(tr '\n' ';' <"$ARTIFACTS/listed.out")"
+
+# --- The installed program, started through its shortcut.
+wine_start viewer start /wait /unix "$lnk"
+viewer=$WINE_PID
+find_window "$INFO_TITLE" >/dev/null || die "no information box from the installed program"
+wine_tool helicoid-window-info "$INFO_TITLE" >"$ARTIFACTS/info-box.out"
+grep -qxF 'child Static: [ mouse: touch the window image for movement----- ]' \
+  "$ARTIFACTS/info-box.out" || die "information box text"
+# (A key sent before the box takes it is lost: send until the window opens.)
+for i in $(seq 20); do
+  xdotool key --window "$(find_window "$INFO_TITLE" 1)" Return 2>/dev/null
+  main=$(find_window "$MAIN_TITLE" 1) && break
+done
+[[ -n "${main:-}" ]] || die "no main window from the installed program"
+wine_tool helicoid-window-info "$MAIN_TITLE" | grep -qxF 'class: [OpenGL]' ||
+  die "the installed program's window is not of the class OpenGL"
+xdotool key --window "$main" Escape
+wine_exit_code_is "$viewer" 0 "the installed program's Escape"
+# Every program of the prefix ended: seen once without this wait, the
+# uninstaller that followed could not delete helicoid.exe.
+timeout 60 wineserver -w
+
+# --- Silent uninstall: nothing left. (The uninstaller copies itself to the
+# temporary folder and returns at once; the copy does the work.)
+wine_start uninstall "$folder\\Uninstall.exe" /S
+wine_exit_code_is "$WINE_PID" 0 "Uninstall.exe /S"
+timeout 60 wineserver -w
+files >"$ARTIFACTS/files-after.list"
+left=$(diff "$ARTIFACTS/files-before.list" "$ARTIFACTS/files-after.list")
+[[ -z "$left" ]] || die "the uninstall left files behind: $left"
+# (Wine's menu builder keeps its own record of the menu files it wrote for
+# the shortcuts, under Software\Wine\MenuFiles: not the installer's.)
+keys=$(awk '/^\[/ { key = $0 }
+  tolower($0) ~ /helicoid/ && key !~ /^\[Software\\\\Wine\\\\MenuFiles\]/ { print FILENAME ": " $0 }' \
+  "$WINEPREFIX"/*.reg)
+[[ -z "$keys" ]] || die "the registry still names helicoid: $keys"
+echo "uninstalled: the prefix's files as before the install, no registry key names helicoid"
+(cd "$HOME" && find . -type f) >"$ARTIFACTS/wine-menu-files-left.list"
+echo "Wine's menu builder left $(wc -l <"$ARTIFACTS/wine-menu-files-left.list") files in HOME"
+echo "PASS"

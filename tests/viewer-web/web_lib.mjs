@@ -46,12 +46,15 @@ export async function serve(root) {
 export const kEngines = {
   // Debian's Chromium, headless; it renders WebGL 2 through SwiftShader.
   chromium: {
-    screens: true,  // viewport, pixel ratio and touch emulation
+    screens: true,  // viewport and pixel ratio emulation
+    touch: true,
     launch: ({noWebGL2 = false} = {}) => launch(noWebGL2 ? ['--disable-webgl2'] : []),
   },
   // Debian's firefox-esr over BiDi; headless WebGL 2 needs both settings.
+  // Its touch actions fail here (NS_ERROR_ILLEGAL_VALUE).
   firefox: {
     screens: true,
+    touch: false,
     launch: ({noWebGL2 = false} = {}) => puppeteer.launch({
       browser: 'firefox',
       executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',

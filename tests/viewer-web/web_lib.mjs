@@ -139,9 +139,9 @@ export async function canvasPicture(page) {
   return Buffer.from(await page.screenshot({clip: rect, type: 'png'}));
 }
 
-// The share of pixels of which some channel differs by more than 4 %; within
-// `crop` ({x, y, width, height} in pixels) if given.
-export function differingShare(pngA, pngB, crop = null) {
+// The share of pixels of which some channel differs by more than
+// `tolerance` (4 %); within `crop` ({x, y, width, height} in pixels) if given.
+export function differingShare(pngA, pngB, crop = null, tolerance = 0.04) {
   const a = PNG.sync.read(pngA), b = PNG.sync.read(pngB);
   if (a.width !== b.width || a.height !== b.height) return 1;
   const {x = 0, y = 0, width = a.width, height = a.height} = crop || {};
@@ -150,7 +150,7 @@ export function differingShare(pngA, pngB, crop = null) {
     for (let col = x; col < x + width; ++col) {
       const i = 4 * (row * a.width + col);
       for (let k = 0; k < 3; ++k) {
-        if (Math.abs(a.data[i + k] - b.data[i + k]) > 0.04 * 255) {
+        if (Math.abs(a.data[i + k] - b.data[i + k]) > tolerance * 255) {
           differing++;
           break;
         }

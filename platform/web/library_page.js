@@ -127,7 +127,8 @@ var LibraryHelicoidPage = {
     // Room kept free around a shown window, and above it for its close box.
     MARGIN: 8, CLOSE_ROOM: 34,
 
-    // Sets the page position and size of a window (null: kept) and shows it.
+    // Sets the page position and size of a window (null: kept) and lays it
+    // out.
     place: function(id, x, y, width, height) {
       var w = HxPage.windows[id];
       if (!w) return;

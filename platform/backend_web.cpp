@@ -1,13 +1,16 @@
 // The web backend, for browsers: the program runs as WebAssembly in a page.
 //
-// Implements: a window as a canvas at its position on the page, drawn at the
-// device pixel ratio, the page's title its title and the program's icon the
-// page's icon; the screen as the page's viewport; message boxes as HTML
-// dialogs; pointer events (mouse, pen and touch) as the left button, with
-// capture; keys as key down or up with the character they yield; the
-// canvas's close box as a close request; one surface format (double-buffered,
-// 16-bit depth) and GL contexts of our own GL 1.1 subset over WebGL 2
-// (web/gl11.h); timers from the clock.
+// Implements: a window as a canvas at its position on the page, shown whole
+// (scaled down to fit a small viewport) and drawn at the device pixel ratio,
+// the page's title its title and the program's icon the page's icon; the
+// screen as the page's viewport; message boxes as HTML dialogs; pointer
+// events (mouse, pen and touch) as the left button, with capture, in the
+// window's own pixels; keys as key down or up with the character they yield
+// as on Windows (Ctrl+letter its control character, Alt a system key,
+// Cmd/Meta nothing); the canvas's close box as a close request; a new backing
+// store or a restored GL context as an exposed window; one surface format
+// (double-buffered, 16-bit depth) and GL contexts of our own GL 1.1 subset
+// over WebGL 2 (web/gl11.h); timers from the clock.
 // Leaves out: minimized and maximized windows, palettes, Z order.
 //
 // The page side lives in web/library_page.js. Waiting for input, for a
@@ -57,7 +60,7 @@ using platform::NativeContext;
 using platform::NativeWindow;
 
 // Event kinds of library_page.js, and the pointer's actions.
-enum EventKind { kPointer = 1, kKeyDown = 2, kKeyUp = 3, kClose = 4 };
+enum EventKind { kPointer = 1, kKeyDown = 2, kKeyUp = 3, kClose = 4, kExpose = 5 };
 enum PointerAction { kMove = 0, kPress = 1, kRelease = 2 };
 
 struct WebWindows {
@@ -88,19 +91,24 @@ void Handle(const int* e) {
     }
     case kKeyDown:
     case kKeyUp: {
-      // Virtual key, character (or -1), repeat, Alt.
-      const bool alt = e[5] != 0;
+      // Virtual key, character (or -1), repeat, Alt. The page knows what
+      // every key yields; a key that yields none must not fall back to the
+      // key table's character (Cmd+F is no 'f'), so it counts as a key whose
+      // text comes on its own, and none comes.
       platform::KeyEvent key{static_cast<WPARAM>(e[2]),
                              e[0] == kKeyDown,
                              e[4] != 0,
-                             alt,
+                             e[5] != 0,
                              0,
-                             alt || e[3] < 0 ? platform::kNoCharacter : e[3]};
+                             e[3] < 0 ? platform::kTextFollows : e[3]};
       platform::KeyChanged(hwnd, key);
       break;
     }
     case kClose:
       platform::CloseRequested(hwnd);
+      break;
+    case kExpose:
+      platform::WindowExposed(hwnd);
       break;
     default:
       break;

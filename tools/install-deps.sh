@@ -12,10 +12,12 @@ run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa
 test_pkgs=("${run_pkgs[@]}" xvfb xdotool
            x11-utils imagemagick valgrind openbox desktop-file-utils appstream dpkg-dev file
            clang-format git)
-# The browser build (g++ and libpng-dev draw the web app's icons), and Chromium
-# and Firefox for its tests (python3 serves tools/run.sh --web).
+# The browser build (g++ and libpng-dev draw the web app's icons), and the
+# three browser engines for its tests: Chromium, Firefox, and WebKit's
+# MiniBrowser (libwebkit2gtk-4.1-0) through its WebDriver (python3 serves
+# tools/run.sh --web).
 web_pkgs=(cmake emscripten python3 g++ libpng-dev)
-browser_pkgs=(chromium firefox-esr)
+browser_pkgs=(chromium firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0)
 command -v npm >/dev/null || browser_pkgs+=(nodejs npm)
 windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
               libgl1-mesa-dri:i386 libglx-mesa0:i386)

@@ -5,11 +5,17 @@
 # a test fails. The tree the script is run from is never written to. Like the
 # benchmarks, this is not part of the test command.
 #
-#   tools/mutants.sh              every fault of the list
+# Faults marked "label: web" (the browser build's) are run with -L web only:
+# the copy's browser site is built too (the web preset) and the browser tests
+# (label web) run instead of the fast ones.
+#
+#   tools/mutants.sh              every fault of the list without a label
+#   tools/mutants.sh -L web       every fault labelled web
 #   tools/mutants.sh 3 17         faults 3 and 17 only (numbered as printed)
-#   options: -a        run every fast test, not only up to the first failure
+#   options: -a        run every test of the label, not only up to the first failure
 #            -k DIR    keep the copy and its build in DIR, and reuse them
 #            -l FILE   another list of faults
+#            -L LABEL  the faults of this label, and its tests
 #            -n        only check that each fault's original text is there once
 set -euo pipefail
 
@@ -18,13 +24,15 @@ list="$root/tools/mutants.txt"
 work=""
 allTests=0
 dryRun=0
-while getopts "ak:l:n" option; do
+testLabel=""
+while getopts "ak:l:L:n" option; do
   case $option in
     a) allTests=1 ;;
     n) dryRun=1 ;;
     k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
     l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
-    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-n] [NUMBER...]" >&2; exit 2 ;;
+    L) testLabel=$OPTARG ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web] [-n] [NUMBER...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -36,8 +44,9 @@ case $work in "$root" | "$root"/*) echo "mutants: -k must name a folder outside 
 
 # ---- The list: "fault FILE: description", then "- " lines (the original text,
 # exact) and "+ " lines (its replacement; none deletes it), and optionally
-# "equivalent: reason". Lines starting with # and blank lines separate nothing.
-files=() descriptions=() originals=() replacements=() equivalents=()
+# "equivalent: reason", and optionally "label: LABEL". Lines starting with #
+# and blank lines separate nothing.
+files=() descriptions=() originals=() replacements=() equivalents=() labels=()
 n=-1
 while IFS= read -r line || [ -n "$line" ]; do
   case $line in
@@ -46,7 +55,7 @@ while IFS= read -r line || [ -n "$line" ]; do
       rest=${line#fault }
       files[n]=${rest%%: *}
       descriptions[n]=${rest#*: }
-      originals[n]="" replacements[n]="" equivalents[n]=""
+      originals[n]="" replacements[n]="" equivalents[n]="" labels[n]=""
       ;;
     "- "* | "-")
       text=${line#-}; text=${text# }
@@ -56,13 +65,23 @@ while IFS= read -r line || [ -n "$line" ]; do
       replacements[n]+=${replacements[n]:+$'\n'}$text
       ;;
     "equivalent: "*) equivalents[n]=${line#equivalent: } ;;
+    "label: "*) labels[n]=${line#label: } ;;
     "#"* | "") ;;
     *) echo "mutants: $list: cannot read: $line" >&2; exit 2 ;;
   esac
 done <"$list"
 count=$((n + 1))
+case $testLabel in "" | web) ;; *) echo "mutants: no label $testLabel (only web)" >&2; exit 2 ;; esac
 selected=("$@")
-[ ${#selected[@]} -gt 0 ] || selected=($(seq 1 "$count"))
+if [ ${#selected[@]} -eq 0 ]; then
+  for i in $(seq 1 "$count"); do [ "${labels[i - 1]}" = "$testLabel" ] && selected+=("$i"); done
+fi
+for i in "${selected[@]}"; do
+  if [ "$i" -ge 1 ] && [ "$i" -le "$count" ] && [ "${labels[i - 1]}" != "$testLabel" ]; then
+    echo "mutants: fault $i is labelled '${labels[i - 1]}': run it with${labels[i - 1]:+ -L ${labels[i - 1]}}" >&2
+    exit 2
+  fi
+done
 
 # Puts fault number $1 (from 0) into file $2; fails if its original text is
 # not there exactly once.
@@ -106,19 +125,35 @@ cmake -S "$copy" --preset linux -B "$build" "${generator[@]}" -DHELICOID_BUILD_S
   >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
-# Builds the copy and runs the fast tests; prints the failed tests' names.
+# The copy's browser site, where the linux preset's tests look for it
+# (build-web beside the sources), when the label asks for it; the browser
+# tests' npm packages are this tree's (npm ci).
+if [ "$testLabel" = web ]; then
+  (cd "$copy" && cmake --preset web) >"$work/configure-web.log" 2>&1 ||
+    { cat "$work/configure-web.log" >&2; exit 1; }
+  ln -sfn "$root/tests/viewer-web/node_modules" "$copy/tests/viewer-web/node_modules"
+fi
+
+# Builds the copy and runs the label's tests; prints the failed tests' names.
 run_tests() {
-  cmake --build "$build" -j2 >"$work/build.log" 2>&1 || return 2
+  local tests='^(unit|gl|headless)$' timeout=120 targets=()
+  : >"$work/build.log"
+  if [ "$testLabel" = web ]; then
+    # The browser tests need the site and the reference pictures' program.
+    tests='^web$' timeout=300 targets=(--target helicoid-snapshot)
+    (cd "$copy" && cmake --build --preset web) >"$work/build.log" 2>&1 || return 2
+  fi
+  cmake --build "$build" -j2 "${targets[@]}" >>"$work/build.log" 2>&1 || return 2
   local stop=(--stop-on-failure)
   [ "$allTests" = 1 ] && stop=()
-  ctest --test-dir "$build" -L '^(unit|gl|headless)$' -j2 --timeout 120 "${stop[@]}" \
+  ctest --test-dir "$build" -L "$tests" -j2 --timeout "$timeout" "${stop[@]}" \
     >"$work/test.log" 2>&1 && return 0
   sed -n '/The following tests FAILED:/,$p' "$work/test.log" |
     sed -n 's/^[[:space:]]*[0-9]* - \(.*\)$/\1/p' | tr '\n' ' '
   return 1
 }
 
-echo "building the copy in $work and running the fast tests without a fault ..."
+echo "building the copy in $work and running the ${testLabel:-fast} tests without a fault ..."
 if ! failed=$(run_tests); then
   echo "mutants: the copy fails without any fault: ${failed:-build failed, see $work/build.log}" >&2
   exit 1

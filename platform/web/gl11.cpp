@@ -181,10 +181,26 @@ bool KnownFace(GLenum face) {
   return face == GL_FRONT || face == GL_BACK || face == GL_FRONT_AND_BACK;
 }
 
+// What a failed hxgl_create says, by its cause (library_webgl.js).
+const char* SetUpFailure(int cause) {
+  switch (cause) {
+    case -1:
+      return "the browser offers no WebGL 2 for the canvas";
+    case -2:
+      return "the drawing program's shaders do not compile (see the console)";
+    case -3:
+      return "the drawing program does not link (see the console)";
+    case -4:
+      return "the drawing framebuffer is incomplete (see the console)";
+    default:
+      return "the WebGL 2 set-up failed (see the console)";
+  }
+}
+
 Context* CreateContext(int windowId, std::string* error) {
   const int driver = hxgl_create(windowId);
-  if (driver == 0) {
-    *error = "the browser offers no WebGL 2 for the canvas (see the console)";
+  if (driver <= 0) {
+    *error = SetUpFailure(driver);
     return nullptr;
   }
   Context* c = new Context;

@@ -16,8 +16,8 @@ namespace webgl11 {
 struct Context;
 
 // Builds the WebGL 2 objects for drawing into the canvas of the page window
-// `windowId`, at the canvas's size. Null with *error set if the browser
-// offers no WebGL 2 or the drawing program cannot be built.
+// `windowId`, at the canvas's size. Null with *error set to the step that
+// failed (no WebGL 2, shaders, program, framebuffer), with nothing left over.
 Context* CreateContext(int windowId, std::string* error);
 void DeleteContext(Context* context);
 // Null: no context is current.

@@ -12,6 +12,9 @@
 
 // The WebGL side, in library_webgl.js.
 extern "C" {
+// A handle, or below 0 the cause of the failure: -1 no WebGL 2, -2 a shader
+// does not compile, -3 the program does not link, -4 the framebuffer is
+// incomplete.
 int hxgl_create(int windowId);
 void hxgl_delete(int driver);
 void hxgl_clear(int driver, float red, float green, float blue, float alpha, int color, int depth);

@@ -1,36 +1,60 @@
 // The page side of the web backend (backend_web.cpp): canvases as windows,
-// the favicon, message boxes as HTML dialogs, and pointer, key and close
-// events queued for the program, which takes them when it polls. The three
-// waits (for input, for the dialog, for the next animation frame) suspend the
-// program through Asyncify and give the browser its turn.
+// the favicon, message boxes as HTML dialogs, and pointer, key, close and
+// expose events queued for the program, which takes them when it polls. The
+// three waits (for input, for the dialog, for the next animation frame)
+// suspend the program through Asyncify and give the browser its turn; the
+// browser resumes it from its own callbacks, through callUserCallback, so
+// that the program's exit ends the runtime quietly instead of escaping as a
+// page error.
+//
+// A window keeps the page position and size the program gave it, in page
+// pixels: its client size, its pointer coordinates and its size lock mean
+// what they mean on Windows. The page only shows it: scaled down as a whole,
+// and moved towards the top left, when the viewport cannot hold it and its
+// close box (a phone, a smaller window, a zoom), never scaled up. The
+// canvas's backing store is its displayed size times the current device
+// pixel ratio, so the picture stays sharp; pointer positions are scaled back
+// to the window's own pixels.
 
 var LibraryHelicoidPage = {
+  $HxPage__deps: ['$callUserCallback'],
   $HxPage: {
-    windows: {},  // id -> {canvas, close}
+    windows: {},  // id -> {canvas, close, x, y, width, height, backingResized}
     events: [],   // [kind, window, a, b, c, d]
     wake: null,   // resolves the pending wait for input
     boxOpen: false,
+    ratio: 1,       // the device pixel ratio of the last layout
     pointer: null,  // the primary pointer that is pressed on a window: {id, pointerId}
+
+    // Event kinds (backend_web.cpp).
+    POINTER: 1, KEY_DOWN: 2, KEY_UP: 3, CLOSE: 4, EXPOSE: 5,
 
     post: function(event) {
       HxPage.events.push(event);
       if (HxPage.wake) {
         var wake = HxPage.wake;
         HxPage.wake = null;
-        wake();
+        callUserCallback(wake);
       }
+    },
+
+    // The window must be drawn again (a new backing store, a restored context).
+    exposed: function(id) {
+      HxPage.post([HxPage.EXPOSE, id, 0, 0, 0, 0]);
     },
 
     // Pointer actions, and the left button held after one (backend_web.cpp).
     MOVE: 0, PRESS: 1, RELEASE: 2, HELD_LEFT: 1,
 
-    // A pointer event at its point in the canvas, in page pixels.
+    // A pointer event at its point in the window, in the window's own pixels
+    // however large the canvas is shown.
     pointerEvent: function(id, canvas, e, action) {
+      var w = HxPage.windows[id];
       var rect = canvas.getBoundingClientRect();
-      var x = Math.floor(e.clientX - rect.left);
-      var y = Math.floor(e.clientY - rect.top);
+      var x = Math.floor((e.clientX - rect.left) * w.width / rect.width);
+      var y = Math.floor((e.clientY - rect.top) * w.height / rect.height);
       var held = HxPage.pointer !== null ? HxPage.HELD_LEFT : 0;
-      HxPage.post([1, id, action, x, y, held]);
+      HxPage.post([HxPage.POINTER, id, action, x, y, held]);
     },
 
     listen: function(id, canvas) {
@@ -59,10 +83,17 @@ var LibraryHelicoidPage = {
       canvas.addEventListener('contextmenu', function(e) { e.preventDefault(); });
     },
 
-    // The character a key yields, or -1. Its virtual key is keyCode, which
-    // browsers number as Windows does.
+    // The character a key yields, as on Windows, or -1 for none: Ctrl with a
+    // letter yields its control character (Ctrl+F is 6), Alt makes a system
+    // key (no character), Cmd/Meta yields nothing. AltGr, which browsers
+    // report as Ctrl and Alt, types its character. Its virtual key is
+    // keyCode, which browsers number as Windows does.
     keyCharacter: function(e) {
-      if (e.ctrlKey || e.metaKey || e.altKey) return -1;
+      var altGr = e.getModifierState && e.getModifierState('AltGraph');
+      if (e.metaKey || (e.altKey && !altGr)) return -1;
+      if (e.ctrlKey && !altGr) {
+        return /^[a-zA-Z]$/.test(e.key) ? e.key.toUpperCase().charCodeAt(0) & 0x1F : -1;
+      }
       if (e.key.length === 1) {
         var code = e.key.charCodeAt(0);
         return code <= 0xFF ? code : -1;
@@ -83,38 +114,133 @@ var LibraryHelicoidPage = {
       return e.key === 'Tab' || (onControl && (e.key === 'Enter' || e.key === ' '));
     },
 
+    // Whether the viewer takes the key from the browser: keys that type a
+    // character other than a blank, and Esc. Everything else keeps the
+    // browser's own action: shortcuts with Ctrl, Alt or Cmd, Tab, Enter,
+    // Space and Backspace, function keys, arrows.
+    takesKey: function(character) {
+      return character === 27 || (character > 32 && character !== 127);
+    },
+
     // Keys go to the newest window, as the only window has the focus.
     keyWindow: function() {
       var ids = Object.keys(HxPage.windows);
       return ids.length ? Number(ids[ids.length - 1]) : 0;
     },
 
-    // Sets the page position and size of a window's canvas (null: kept) and
-    // keeps its close box above the right corner.
+    // Room kept free around a shown window, and above it for its close box.
+    MARGIN: 8, CLOSE_ROOM: 34,
+
+    // Sets the page position and size of a window (null: kept) and lays it
+    // out.
     place: function(id, x, y, width, height) {
       var w = HxPage.windows[id];
       if (!w) return;
-      var style = w.canvas.style;
-      if (x !== null) { style.left = x + 'px'; style.top = y + 'px'; }
-      if (width !== null) { style.width = width + 'px'; style.height = height + 'px'; }
-      w.close.style.left = (parseFloat(style.left) + parseFloat(style.width) - 28) + 'px';
-      w.close.style.top = (parseFloat(style.top) - 30) + 'px';
+      if (x !== null) { w.x = x; w.y = y; }
+      if (width !== null) { w.width = width; w.height = height; }
+      HxPage.layout(id);
     },
 
-    startKeys: function() {
-      if (HxPage.keysStarted) return;
-      HxPage.keysStarted = true;
+    // Shows a window whole in the viewport, its close box above its right
+    // corner, with a backing store of its displayed size times the pixel
+    // ratio; a new backing store is cleared, so the window is exposed.
+    layout: function(id) {
+      var w = HxPage.windows[id];
+      if (!w) return;
+      var m = HxPage.MARGIN, top = HxPage.CLOSE_ROOM;
+      var ratio = HxPage.ratio = window.devicePixelRatio || 1;
+      var scale = Math.min(1, (window.innerWidth - 2 * m) / w.width,
+                           (window.innerHeight - top - m) / w.height);
+      // Whole device pixels, so that the picture is not resampled.
+      var backingWidth = Math.max(1, Math.floor(w.width * scale * ratio));
+      var backingHeight = Math.max(1, Math.floor(w.height * scale * ratio));
+      var shownWidth = backingWidth / ratio, shownHeight = backingHeight / ratio;
+      var left = Math.max(m, Math.min(w.x, window.innerWidth - m - shownWidth));
+      var topEdge = Math.max(top, Math.min(w.y, window.innerHeight - m - shownHeight));
+      var style = w.canvas.style;
+      style.left = left + 'px';
+      style.top = topEdge + 'px';
+      style.width = shownWidth + 'px';
+      style.height = shownHeight + 'px';
+      w.close.style.left = (left + shownWidth - 28) + 'px';
+      w.close.style.top = (topEdge - 30) + 'px';
+      if (w.notice) { w.notice.style.left = (left + 8) + 'px'; w.notice.style.top = (topEdge + 8) + 'px'; }
+      if (w.canvas.width === backingWidth && w.canvas.height === backingHeight) return;
+      w.canvas.width = backingWidth;
+      w.canvas.height = backingHeight;
+      if (w.backingResized) {
+        w.backingResized();
+        HxPage.exposed(id);
+      }
+    },
+
+    layoutAll: function() {
+      for (var id in HxPage.windows) HxPage.layout(id);
+    },
+
+    // Lays the windows out again when the viewport or the pixel ratio changes
+    // (a window moved to another monitor, browser zoom). Browsers differ in
+    // which of these they report, so all three are heard: a new viewport,
+    // a resolution query that stops matching, and the canvas's size in
+    // device pixels (watchCanvas); and each presented frame looks at the
+    // ratio, for a browser that reports none of them.
+    watchScreen: function() {
+      window.addEventListener('resize', HxPage.layoutAll);
+      var watchRatio = function() {
+        var query = window.matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');
+        query.addEventListener('change', function() {
+          HxPage.layoutAll();
+          watchRatio();
+        }, {once: true});
+      };
+      watchRatio();
+    },
+
+    watchCanvas: function(id, canvas) {
+      if (!window.ResizeObserver) return null;
+      var observer = new ResizeObserver(function() { HxPage.layout(id); });
+      try {
+        observer.observe(canvas, {box: 'device-pixel-content-box'});
+      } catch (err) {
+        observer.observe(canvas);  // device pixels unknown to this browser
+      }
+      return observer;
+    },
+
+    // One line on a window's canvas, or none (text null).
+    notice: function(id, text) {
+      var w = HxPage.windows[id];
+      if (!w) return;
+      if (w.notice) w.notice.remove();
+      w.notice = null;
+      if (text === null) return;
+      w.notice = document.createElement('p');
+      w.notice.className = 'helicoid-notice';
+      w.notice.textContent = text;
+      HxPage.root().appendChild(w.notice);
+      HxPage.layout(id);
+    },
+
+    // Alt without AltGr: a system key.
+    systemKey: function(e) {
+      return e.altKey && !(e.getModifierState && e.getModifierState('AltGraph')) ? 1 : 0;
+    },
+
+    startPage: function() {
+      if (HxPage.started) return;
+      HxPage.started = true;
+      HxPage.watchScreen();
       window.addEventListener('keydown', function(e) {
         var id = HxPage.keyWindow();
         if (!id || HxPage.boxOpen || HxPage.pageKey(e)) return;
         var character = HxPage.keyCharacter(e);
-        if (character !== -1) e.preventDefault();
-        HxPage.post([2, id, e.keyCode, character, e.repeat ? 1 : 0, e.altKey ? 1 : 0]);
+        if (HxPage.takesKey(character)) e.preventDefault();
+        HxPage.post([HxPage.KEY_DOWN, id, e.keyCode, character, e.repeat ? 1 : 0, HxPage.systemKey(e)]);
       });
       window.addEventListener('keyup', function(e) {
         var id = HxPage.keyWindow();
         if (!id || HxPage.boxOpen || HxPage.pageKey(e)) return;
-        HxPage.post([3, id, e.keyCode, -1, 0, e.altKey ? 1 : 0]);
+        HxPage.post([HxPage.KEY_UP, id, e.keyCode, -1, 0, HxPage.systemKey(e)]);
       });
     },
   },
@@ -125,17 +251,15 @@ var LibraryHelicoidPage = {
     HEAP32[height >> 2] = window.innerHeight;
   },
 
-  // A hidden canvas of width x height page pixels at (x, y), drawn at the
-  // device pixel ratio, with a close box above its right corner. To a screen
-  // reader the canvas is a picture with a label that says how to use it.
+  // A hidden canvas of width x height page pixels at (x, y), shown whole
+  // and drawn at the device pixel ratio (layout), with a close box above its
+  // right corner. To a screen reader the canvas is a picture with a label
+  // that says how to use it.
   hxpage_create_window__deps: ['$HxPage'],
   hxpage_create_window: function(id, title, x, y, width, height) {
-    var ratio = window.devicePixelRatio || 1;
     var canvas = document.createElement('canvas');
     canvas.id = 'helicoid-window';
     canvas.className = 'helicoid-window';
-    canvas.width = Math.max(1, Math.round(width * ratio));
-    canvas.height = Math.max(1, Math.round(height * ratio));
     canvas.style.display = 'none';
     canvas.setAttribute('role', 'img');
     canvas.setAttribute('aria-label', 'A helicoid of two twisted strips, lit by seven lights. ' +
@@ -147,14 +271,15 @@ var LibraryHelicoidPage = {
     close.setAttribute('aria-label', 'Close the viewer');
     close.textContent = '\u2715';
     close.style.display = 'none';
-    close.addEventListener('click', function() { HxPage.post([4, id, 0, 0, 0, 0]); });
+    close.addEventListener('click', function() { HxPage.post([HxPage.CLOSE, id, 0, 0, 0, 0]); });
     HxPage.root().appendChild(canvas);
     HxPage.root().appendChild(close);
     HxPage.windows[id] = {canvas: canvas, close: close};
     HxPage.place(id, x, y, width, height);
+    HxPage.windows[id].observer = HxPage.watchCanvas(id, canvas);
     document.title = UTF8ToString(title);
     HxPage.listen(id, canvas);
-    HxPage.startKeys();
+    HxPage.startPage();
     return 1;
   },
 
@@ -178,6 +303,8 @@ var LibraryHelicoidPage = {
   hxpage_destroy_window: function(id) {
     var w = HxPage.windows[id];
     if (!w) return;
+    HxPage.notice(id, null);
+    if (w.observer) w.observer.disconnect();
     w.canvas.remove();
     w.close.remove();
     delete HxPage.windows[id];
@@ -218,7 +345,7 @@ var LibraryHelicoidPage = {
   },
 
   // Returns when an event is waiting or after timeoutMs (-1: no limit).
-  hxpage_wait__deps: ['$HxPage'],
+  hxpage_wait__deps: ['$HxPage', '$callUserCallback'],
   hxpage_wait: function(timeoutMs) {
     return Asyncify.handleSleep(function(wakeUp) {
       if (HxPage.events.length) { wakeUp(); return; }
@@ -229,13 +356,15 @@ var LibraryHelicoidPage = {
         wakeUp();
       };
       HxPage.wake = done;
-      if (timeoutMs >= 0) timer = setTimeout(function() { timer = null; done(); }, timeoutMs);
+      if (timeoutMs >= 0) {
+        timer = setTimeout(function() { timer = null; callUserCallback(done); }, timeoutMs);
+      }
     });
   },
 
   // A modal dialog with the caption and the text as they stand; returns 1
   // (IDOK) once it is closed, by its button, Enter or Esc.
-  hxpage_message_box__deps: ['$HxPage'],
+  hxpage_message_box__deps: ['$HxPage', '$callUserCallback'],
   hxpage_message_box: function(caption, text, kind) {
     var captionText = UTF8ToString(caption);
     var bodyText = UTF8ToString(text);
@@ -277,7 +406,7 @@ var LibraryHelicoidPage = {
       dialog.addEventListener('close', function() {
         dialog.remove();
         HxPage.boxOpen = false;
-        wakeUp(1);
+        callUserCallback(function() { wakeUp(1); });
       });
       HxPage.boxOpen = true;
       dialog.showModal();
@@ -287,11 +416,12 @@ var LibraryHelicoidPage = {
 
   // Returns at the browser's next animation frame: the presented picture is
   // shown, and a spinning model turns once per display refresh.
-  hxpage_next_frame__deps: ['$HxPage'],
+  hxpage_next_frame__deps: ['$HxPage', '$callUserCallback'],
   hxpage_next_frame: function() {
     return Asyncify.handleSleep(function(wakeUp) {
       if (Module['onPresent']) Module['onPresent']();
-      requestAnimationFrame(function() { wakeUp(); });
+      if ((window.devicePixelRatio || 1) !== HxPage.ratio) HxPage.layoutAll();
+      requestAnimationFrame(function() { callUserCallback(wakeUp); });
     });
   },
 };

@@ -10,7 +10,7 @@ var Module = {
   onExit: function(code) {
     // The program's windows end with it, also when it exits from inside
     // one (a failure at start-up).
-    document.querySelectorAll('.helicoid-window, .helicoid-close').forEach(function(e) { e.remove(); });
+    document.querySelectorAll('.helicoid-window, .helicoid-close, .helicoid-notice').forEach(function(e) { e.remove(); });
     statusLine.textContent = 'The viewer has ended (exit code ' + code + ').';
     statusLine.dataset.exitCode = code;
   },

@@ -214,7 +214,16 @@ NativeContext* CreateGLContext(NativeWindow* w, int, std::string* error) {
   // Windows; where it refuses (Xvfb), they stay unthrottled.
   SDL_GL_SetSwapInterval(1);
   NativeContext* native = new NativeContext{context, {}};
-  sdl::SetUpDepthFramebuffer(w->window, &native->offscreen);
+  GLint depthBits = 0;
+  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+  int width = 0, height = 0;
+  SDL_GL_GetDrawableSize(w->window, &width, &height);
+  std::string why;
+  if (depthBits != 16 && width > 0 && height > 0 &&
+      !CreateDepthFramebuffer(SDL_GL_GetProcAddress, width, height, &native->offscreen, &why)) {
+    fprintf(stderr, "platform: drawing with the window's %d-bit depth buffer: %s\n", depthBits,
+            why.c_str());
+  }
   SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);
   return native;
 }
@@ -239,9 +248,9 @@ bool Present(NativeWindow* w, NativeContext* context) {
   // SDL swaps only the window whose context is current.
   if (borrowed && SDL_GL_MakeCurrent(w->window, context->context) != 0) return false;
   const DepthFramebuffer& offscreen = context->offscreen;
-  if (offscreen.framebuffer != 0) sdl::CopyToWindow(offscreen);
+  if (offscreen.framebuffer != 0) CopyToWindow(offscreen);
   SDL_GL_SwapWindow(w->window);
-  if (offscreen.framebuffer != 0) sdl::BindDepthFramebuffer(offscreen);
+  if (offscreen.framebuffer != 0) BindDepthFramebuffer(offscreen);
   if (borrowed) SDL_GL_MakeCurrent(current != nullptr ? currentWindow : nullptr, current);
   return true;
 }

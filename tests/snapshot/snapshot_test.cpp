@@ -96,6 +96,7 @@ class Snapshot : public ::testing::Test {
   }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void MatchGoldenPictures();
 
   // Names in the test's folder (or a folder in it), hidden ones included.
   std::vector<std::string> Entries(const std::string& folder = "") const {
@@ -120,6 +121,7 @@ class Snapshot : public ::testing::Test {
       dup2(out, STDOUT_FILENO);
       dup2(err, STDERR_FILENO);
       if (chdir(dir_.c_str()) != 0) _exit(125);
+      for (const std::string& setting : env_) putenv(const_cast<char*>(setting.c_str()));
       std::vector<char*> argv;
       argv.push_back(const_cast<char*>(HELICOID_SNAPSHOT));
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -134,6 +136,9 @@ class Snapshot : public ::testing::Test {
     unlink(errPath.c_str());
     return r;
   }
+
+  // "NAME=VALUE" settings for the program's environment.
+  std::vector<std::string> env_;
 
   Picture Draw(const std::vector<std::string>& options, const std::string& name) const {
     std::vector<std::string> args = options;
@@ -226,8 +231,26 @@ TEST_F(Snapshot, TurnsChangeThePictureInOrderAndRunsRepeatExactly) {
 // rendering of the model. A picture matches when at most 0.5 % of its pixels
 // differ from the committed one by more than 10 of 255 in some channel, which
 // leaves room for another Mesa release but not for a wrong light, material or
-// transform. With HELICOID_REWRITE_GOLDEN set, the test writes them instead.
+// transform. They match whatever depth the EGL config has and on either EGL
+// platform. With HELICOID_REWRITE_GOLDEN set, the test writes them instead.
 TEST_F(Snapshot, MatchesTheGoldenPictures) {
+  for (const char* setting : {"", "HELICOID_EGL_DEPTH=24", "HELICOID_EGL_PLATFORM=device"}) {
+    SCOPED_TRACE(setting);
+    env_ = {setting};
+    MatchGoldenPictures();
+    if (std::getenv("HELICOID_REWRITE_GOLDEN") != nullptr) break;
+  }
+  // Where the GL cannot give what the picture needs, nothing is drawn.
+  env_ = {"HELICOID_EGL_DEPTH=7"};
+  const Result r = Run({"--size", "64", "out.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "helicoid-snapshot: cannot draw: EGL offers no config for desktop OpenGL with a "
+            "7-bit depth buffer\n");
+  for (const std::string& name : Entries()) EXPECT_EQ(name.find("out.png"), std::string::npos);
+}
+
+void Snapshot::MatchGoldenPictures() {
   const struct {
     const char* name;
     std::vector<std::string> options;
@@ -355,7 +378,7 @@ TEST_F(Snapshot, WritesThroughPipesAndStandardOutput) {
 TEST_F(Snapshot, AFullDiskFailsWithOneLineAndLeavesNothing) {
   const std::string disk = Path("disk");
   ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
-  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=16k") != 0) {
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=4k") != 0) {
     const std::string why = std::strerror(errno);
     rmdir(disk.c_str());
     GTEST_SKIP() << "a small tmpfs cannot be mounted here (" << why << "; needs root)";

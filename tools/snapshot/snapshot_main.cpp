@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/egl_offscreen.h"
 #include "platform/headless.h"
 #include "tools/harness/viewer_harness.h"
 #include "tools/snapshot/png_writer.h"
@@ -258,6 +259,12 @@ int main(int argc, char** argv) {
   // The output must be writable before any drawing starts.
   Output output;
   if (!OpenOutput(options.output, &output, &error)) return Fail(kBadInput, error);
+
+  // Where the GL cannot draw the picture as the viewer does, nothing is drawn.
+  {
+    platform::OffscreenGL probe;
+    if (!probe.Create(1, 1, &error)) return Fail(kFailed, "cannot draw: " + error);
+  }
 
   CaptureStderr();
   std::vector<unsigned char> pixels;

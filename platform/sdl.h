@@ -7,16 +7,22 @@
 #include <SDL_opengl.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/backend.h"
 #include "platform/depth_framebuffer.h"
 
 namespace platform {
 
+// Sizes and points that the core sees are device pixels; SDL's are the
+// display's logical points, `scale` device pixels each (2 on a Wayland output
+// at scale 2; 1 under X11).
 struct NativeWindow {
   HWND hwnd;
   SDL_Window* window;
   Uint32 id;
+  float scale;
 };
 
 // Where the window's own depth buffer is not the 16 bits asked for (GLX
@@ -36,6 +42,7 @@ struct Backend {
   std::map<Uint32, platform::NativeWindow*> windows;  // by SDL window id
   Uint32 buttons = 0;                                 // SDL button mask
   bool lastKeyWasSystem = false;
+  float scale = 1;  // device pixels a logical point on the display
 };
 Backend& B();
 
@@ -44,7 +51,21 @@ Backend& B();
 // with a clear line if there is none.
 void Ready();
 
+// A window's logical points in device pixels; the display's device pixels in
+// logical points.
+int Pixels(const platform::NativeWindow* w, int points);
+int Points(int pixels);
+
 // sdl_events.cpp
 void HandleEvent(const SDL_Event& event);
+// Code points of UTF-8 text.
+std::vector<int> CodePoints(const char* text);
+
+// sdl_box.cpp: a message box of our own, in an SDL window, for displays where
+// SDL's cannot show (Wayland without zenity). Modal: input to other windows is
+// dropped while it is up. False, with the reason in *error, where even this
+// box cannot be shown.
+bool ShowOwnMessageBox(const std::string& text, const std::string& caption, platform::BoxKind kind,
+                       std::string* error);
 
 }  // namespace sdl

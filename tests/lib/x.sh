@@ -21,6 +21,7 @@
 #   near R,G,B R,G,B TOLERANCE    true if every channel is within TOLERANCE
 #   differing A B                 the number of pixels that differ
 #   pixels_not IMAGE R,G,B        the number of pixels not of that colour (2 % fuzz)
+#   weston_start SCALE W H        a Wayland compositor on the running Xvfb (below)
 
 xvfb_start() {
   local size=${1:-1280x1024}
@@ -144,4 +145,29 @@ pixels_not() {
   convert -size "$(identify -format '%wx%h' "$1")" "xc:rgb($2)" "$solid"
   compare -metric AE -fuzz 2% "$1" "$solid" null: 2>&1 | awk '{print int($1)}'
   rm -f "$solid"
+}
+
+# weston_start SCALE WIDTH HEIGHT   a Wayland compositor (weston's X11 backend)
+#                                 on the running Xvfb, its output WIDTH x HEIGHT
+#                                 logical points at SCALE device pixels each;
+#                                 exports WAYLAND_DISPLAY, XDG_RUNTIME_DIR and
+#                                 WESTON_WINDOW (its X window, where keys go);
+#                                 ended at exit as $wm_pid (call x_work first)
+weston_start() {
+  local i
+  export XDG_RUNTIME_DIR="$work/runtime" WAYLAND_DISPLAY=helicoid-test
+  mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+  # No panel: nothing on screen but the clients (and no launcher to hit).
+  printf '[shell]\npanel-position=none\n' >"$work/weston.ini"
+  weston --config="$work/weston.ini" --backend=x11-backend.so --socket="$WAYLAND_DISPLAY" \
+    --scale="$1" --width="$2" --height="$3" --idle-time=0 >"$work/weston.log" 2>&1 &
+  wm_pid=$!
+  for i in $(seq 1 200); do
+    WESTON_WINDOW=$(xwininfo -root -tree 2>/dev/null | awk '/"Weston Compositor/ {print $1; exit}')
+    [[ -n "$WESTON_WINDOW" && -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ]] && return 0
+    kill -0 "$wm_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "x.sh: weston did not start: $(tail -n 3 "$work/weston.log")" >&2
+  return 1
 }

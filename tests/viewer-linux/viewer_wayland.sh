@@ -14,9 +14,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/x.sh"
 x_work
 
-# A 1200 x 900 output at scale 2 fills a 2400 x 1800 X screen.
-xvfb_start 2400x1800 || exit 1
+# A 1200 x 900 output at scale 2 fills the top 2400 x 1800 of the X screen.
+# Weston follows the X pointer once it enters its window: the pointer waits
+# below it, outside, between uses (and its sprite stays out of the pictures).
+xvfb_start 2400x1900 || exit 1
 weston_start 2 1200 900 || { fail "no compositor"; checks_end "$work"; }
+pointer_out() { xdotool mousemove --sync 1200 1850; }
+pointer_in() { xdotool mousemove --sync "$1" "$2"; }
+pointer_out
 # A program as a pure Wayland client that logs its requests (window titles).
 run_wayland() { exec env -u DISPLAY SDL_VIDEODRIVER=wayland PATH=/nonexistent WAYLAND_DEBUG=client "$@"; }
 
@@ -48,7 +53,7 @@ wait_region() {
   local file=$1 colour=$2 wmin=$3 hmin=$4 i g
   for i in $(seq 1 100); do
     shot "$file"
-    g=$(convert "$file" -fill white -opaque "rgb($colour)" \
+    g=$(convert "$file" -crop 2400x1800+0+0 +repage -fill white -opaque "rgb($colour)" \
       -fill black +opaque white -format "%@" info: 2>/dev/null | tr 'x+' '  ')
     read -r -a g <<<"$g"
     if ((${#g[@]} == 4 && g[0] >= wmin && g[1] >= hmin)); then
@@ -110,12 +115,12 @@ xdotool key --window "$WESTON_WINDOW" f
 wait_region "$work/fog.png" 128,64,64 1400 1400 >/dev/null && pass "fog after 'f'" || fail "no fog after 'f'"
 cx=$((x + 720)) cy=$((y + 720))
 crop="1440x1440+$x+$y"
-xdotool mousemove --sync $((cx - 10)) $((cy - 10))
-xdotool mousemove --sync $cx $cy
+pointer_in $cx $cy
 xdotool mousedown 1
 xdotool mousemove --sync $((cx + 40)) $((cy + 20))
 xdotool mousemove --sync $((cx + 120)) $((cy + 60))
 xdotool mouseup 1
+pointer_out
 convert "$work/fog.png" -crop "$crop" +repage "$work/still.png"
 for i in $(seq 1 50); do
   shot "$work/spin1.png"
@@ -159,7 +164,8 @@ if near "$(pixel "$work/probe.png" $((x - 1)) $((y + h / 2)))" 51,102,153 16; th
   x=$((x - 1)) y=$((y - 1)) w=$((w + 2)) h=$((h + 2))
 fi
 [[ "$w $h" == "320 240" ]] && pass "probe window 320 x 240 device pixels" || fail "probe window $w x $h"
-xdotool mousemove $((x + 60)) $((y + 80)) click 1
+pointer_in $((x + 60)) $((y + 80))
+xdotool click 1
 wait_log "$work/probe.log" "WM_LBUTTONDOWN 60 80 1" && pass "a click at device pixel (60, 80) comes as (60, 80)" ||
   fail "click: $(grep WM_LBUTTONDOWN "$work/probe.log")"
 xdotool key --window "$WESTON_WINDOW" Escape

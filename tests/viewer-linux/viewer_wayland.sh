@@ -46,7 +46,8 @@ wait_log() {
   return 1
 }
 
-# "W H X Y" of the region of one exact colour on screen,
+# "W H X Y" of the region of one exact colour on screen (specks of it in the
+# wallpaper left out),
 # once it is W_MIN x H_MIN device pixels or larger (20 s at most); the
 # screenshot is left in FILE.
 wait_region() {
@@ -54,7 +55,8 @@ wait_region() {
   for i in $(seq 1 100); do
     shot "$file"
     g=$(convert "$file" -crop 2400x1800+0+0 +repage -fill white -opaque "rgb($colour)" \
-      -fill black +opaque white -format "%@" info: 2>/dev/null | tr 'x+' '  ')
+      -fill black +opaque white -morphology Open Square:2 -format "%@" info: 2>/dev/null |
+      tr 'x+' '  ')
     read -r -a g <<<"$g"
     if ((${#g[@]} == 4 && g[0] >= wmin && g[1] >= hmin)); then
       echo "${g[0]} ${g[1]} ${g[2]} ${g[3]}"

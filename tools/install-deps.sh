@@ -11,6 +11,9 @@ run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa
           googletest libgtest-dev libx11-dev)
 test_pkgs=("${run_pkgs[@]}" xvfb xdotool
            x11-utils imagemagick valgrind openbox desktop-file-utils appstream dpkg-dev file)
+# Our own message box draws with the system's fonts; weston runs the Wayland test.
+font_pkgs=(libfontconfig-dev libfreetype-dev fonts-dejavu-core)
+run_pkgs+=("${font_pkgs[@]}") test_pkgs+=("${font_pkgs[@]}" weston)
 # The browser build, and Chromium for its tests (python3 serves tools/run.sh --web).
 web_pkgs=(cmake emscripten python3)
 browser_pkgs=(chromium)

@@ -2,9 +2,9 @@
 //
 // Implements: windows as records (no frame: client area = outer size; a
 // maximized window fills the screen); GL contexts rendering offscreen through
-// Mesa EGL at the window's size, one surface format of the depth that EGL
-// really gives; presenting, which counts the frame for the input script and
-// keeps its pixels; input from the script of headless_script.cpp; message
+// EGL at the window's size, one surface format with a 16-bit depth buffer
+// (or, where EGL cannot give one, one line and exit status 1); presenting, which counts the frame
+// for the input script and keeps its pixels; input from the script of headless_script.cpp; message
 // boxes recorded, echoed to stderr and answered; timers that fire only when
 // the script says so; the call log and injected failures of headless.h,
 // through the core's hooks (headless_watch.cpp).
@@ -13,6 +13,7 @@
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -173,11 +174,13 @@ std::vector<SurfaceFormat> SurfaceFormats() {
     std::vector<SurfaceFormat> found;
     OffscreenGL probe;
     std::string error;
-    if (probe.Create(1, 1, &error)) {
-      found.push_back(SurfaceFormat{probe.depthBits(), true});
-    } else {
-      fprintf(stderr, "headless: no pixel format can be had: %s\n", error.c_str());
+    if (!probe.Create(1, 1, &error)) {
+      // A picture drawn some other way would not be the viewer's picture.
+      fprintf(stderr, "error: cannot draw without a display: %s\n", error.c_str());
+      fflush(stderr);
+      exit(1);
     }
+    found.push_back(SurfaceFormat{probe.depthBits(), true});
     return found;
   }();
   return formats;

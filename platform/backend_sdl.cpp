@@ -1,11 +1,12 @@
 // The SDL2 backend, for people.
 //
 // Implements: real windows on X11 or Wayland, placed and sized as asked, with
-// the program's icon; one surface format, double-buffered with a 16-bit depth
-// buffer (drawn through a framebuffer of that depth where the window's own
-// buffer is deeper); compatibility-profile GL contexts; SDL's native message
-// boxes; mouse capture; input from SDL's events (sdl_events.cpp); timers from
-// the clock, with a blocking wait that wakes when one is due.
+// the program's icon, drawn at full resolution on scaled displays (sizes and
+// points in device pixels); one surface format, double-buffered with a 16-bit
+// depth buffer (drawn through a framebuffer of that depth where the window's
+// own buffer is deeper); compatibility-profile GL contexts; SDL's native
+// message boxes, or our own (sdl_box.cpp) where SDL's cannot show; mouse capture; input from SDL's
+// events (sdl_events.cpp); timers from the clock, with a blocking wait that wakes when one is due.
 // Leaves out: minimizing and restoring beyond what the window manager does
 // itself, palettes (true colour only), Z order.
 #include <cstdio>
@@ -59,7 +60,24 @@ void Ready() {
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_StartTextInput();
+  // A scaled Wayland output reports its size in logical points; its first
+  // mode is its size in device pixels. X11 reports device pixels.
+  SDL_Rect bounds;
+  SDL_DisplayMode native;
+  if (strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 &&
+      SDL_GetDisplayBounds(0, &bounds) == 0 && SDL_GetDisplayMode(0, 0, &native) == 0 &&
+      bounds.w > 0 && native.w > bounds.w) {
+    B().scale = static_cast<float>(native.w) / bounds.w;
+  }
   B().ready = true;
+}
+
+// Device pixels in logical points, and back.
+int Points(int pixels) {
+  return static_cast<int>(pixels / B().scale + (pixels < 0 ? -0.5f : 0.5f));
+}
+int Pixels(const platform::NativeWindow* w, int points) {
+  return static_cast<int>(points * w->scale + (points < 0 ? -0.5f : 0.5f));
 }
 
 }  // namespace sdl
@@ -68,14 +86,23 @@ namespace platform {
 
 NativeWindow* CreateNativeWindow(const WindowDescription& d, std::string* error) {
   sdl::Ready();
-  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  // Drawn at the display's full resolution, as a Windows program that says it
+  // is DPI aware.
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
   if (d.resizable) flags |= SDL_WINDOW_RESIZABLE;
-  SDL_Window* window = SDL_CreateWindow(d.title.c_str(), d.x, d.y, d.width, d.height, flags);
+  using sdl::Points;
+  SDL_Window* window = SDL_CreateWindow(d.title.c_str(), Points(d.x), Points(d.y), Points(d.width),
+                                        Points(d.height), flags);
   if (window == nullptr) {
     *error = std::string("SDL cannot create the window: ") + SDL_GetError();
     return nullptr;
   }
-  auto* native = new NativeWindow{d.handle, window, SDL_GetWindowID(window)};
+  int points = 0, pixels = 0, unused = 0;
+  SDL_GetWindowSize(window, &points, &unused);
+  SDL_GL_GetDrawableSize(window, &pixels, &unused);
+  const float scale =
+      points > 0 && pixels > 0 ? static_cast<float>(pixels) / points : sdl::B().scale;
+  auto* native = new NativeWindow{d.handle, window, SDL_GetWindowID(window), scale};
   sdl::B().windows[native->id] = native;
   return native;
 }
@@ -101,6 +128,12 @@ void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
   int cw = 0, ch = 0, cx = 0, cy = 0;
   SDL_GetWindowSize(w->window, &cw, &ch);
   SDL_GetWindowPosition(w->window, &cx, &cy);
+  using sdl::Pixels;
+  using sdl::Points;
+  cw = Pixels(w, cw);
+  ch = Pixels(w, ch);
+  cx = Pixels(w, cx);
+  cy = Pixels(w, cy);
   bool restored = false;
   if (p.resize && (cw != p.width || ch != p.height)) {
     // A maximized window keeps its size until it is restored, and the window
@@ -108,12 +141,14 @@ void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
     // set without a move leaves it where the maximized window was.
     restored = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) != 0;
     if (restored) SDL_RestoreWindow(w->window);
-    SDL_SetWindowSize(w->window, p.width, p.height);
+    SDL_SetWindowSize(w->window, Points(p.width), Points(p.height));
   }
   if (p.move) {
-    if (restored || cx != p.x || cy != p.y) SDL_SetWindowPosition(w->window, p.x, p.y);
+    if (restored || cx != p.x || cy != p.y) {
+      SDL_SetWindowPosition(w->window, Points(p.x), Points(p.y));
+    }
   } else if (restored) {
-    SDL_SetWindowPosition(w->window, cx, cy);
+    SDL_SetWindowPosition(w->window, Points(cx), Points(cy));
   }
 }
 
@@ -135,12 +170,17 @@ void SetNativeIcon(NativeWindow* w, const IconPixels& image) {
 
 void GetScreenSize(int* width, int* height) {
   sdl::Ready();
+  // In device pixels. Without a size, the window could not be sized from it.
   SDL_Rect bounds = {0, 0, 0, 0};
-  if (SDL_GetDisplayBounds(0, &bounds) != 0) {
-    fprintf(stderr, "platform: cannot read the screen size: %s\n", SDL_GetError());
+  if (SDL_GetDisplayBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) {
+    const char* why = SDL_GetError();
+    fprintf(stderr, "error: cannot read the screen size%s%s%s\n", *why != '\0' ? " (" : "", why,
+            *why != '\0' ? ")" : "");
+    fflush(stderr);
+    exit(1);
   }
-  *width = bounds.w;
-  *height = bounds.h;
+  *width = static_cast<int>(bounds.w * sdl::B().scale + 0.5f);
+  *height = static_cast<int>(bounds.h * sdl::B().scale + 0.5f);
 }
 
 void PollInput() {
@@ -185,11 +225,15 @@ bool ShowMessageBox(NativeWindow* owner, const std::string& text, const std::str
       break;
   }
   if (SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(),
-                               owner != nullptr ? owner->window : nullptr) != 0) {
-    fprintf(stderr, "platform: SDL cannot show a message box: %s\n", SDL_GetError());
-    return false;
+                               owner != nullptr ? owner->window : nullptr) == 0) {
+    return true;
   }
-  return true;
+  // SDL's own box needs a helper program on some displays (zenity on
+  // Wayland); where it has none, the box is drawn here.
+  std::string why = SDL_GetError();
+  if (sdl::ShowOwnMessageBox(text, caption, kind, &why)) return true;
+  fprintf(stderr, "platform: cannot show a message box: %s\n", why.c_str());
+  return false;
 }
 
 std::vector<SurfaceFormat> SurfaceFormats() {
@@ -211,7 +255,16 @@ NativeContext* CreateGLContext(NativeWindow* w, int, std::string* error) {
   // Windows; where it refuses (Xvfb), they stay unthrottled.
   SDL_GL_SetSwapInterval(1);
   NativeContext* native = new NativeContext{context, {}};
-  sdl::SetUpDepthFramebuffer(w->window, &native->offscreen);
+  GLint depthBits = 0;
+  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+  int width = 0, height = 0;
+  SDL_GL_GetDrawableSize(w->window, &width, &height);
+  std::string why;
+  if (depthBits != 16 && width > 0 && height > 0 &&
+      !CreateDepthFramebuffer(SDL_GL_GetProcAddress, width, height, &native->offscreen, &why)) {
+    fprintf(stderr, "platform: drawing with the window's %d-bit depth buffer: %s\n", depthBits,
+            why.c_str());
+  }
   SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);
   return native;
 }
@@ -236,9 +289,9 @@ bool Present(NativeWindow* w, NativeContext* context) {
   // SDL swaps only the window whose context is current.
   if (borrowed && SDL_GL_MakeCurrent(w->window, context->context) != 0) return false;
   const DepthFramebuffer& offscreen = context->offscreen;
-  if (offscreen.framebuffer != 0) sdl::CopyToWindow(offscreen);
+  if (offscreen.framebuffer != 0) CopyToWindow(offscreen);
   SDL_GL_SwapWindow(w->window);
-  if (offscreen.framebuffer != 0) sdl::BindDepthFramebuffer(offscreen);
+  if (offscreen.framebuffer != 0) BindDepthFramebuffer(offscreen);
   if (borrowed) SDL_GL_MakeCurrent(current != nullptr ? currentWindow : nullptr, current);
   return true;
 }

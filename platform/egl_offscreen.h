@@ -1,6 +1,10 @@
-// An offscreen OpenGL context with no display: Mesa EGL on the surfaceless
-// platform, a compatibility-profile context and a pbuffer with a 16-bit depth
-// buffer. Used by the headless backend and by GL tests.
+// An offscreen OpenGL context with no display: EGL on Mesa's surfaceless
+// platform or, where that is missing, the device platform; a compatibility-
+// profile context drawing into a framebuffer object of its own with a 16-bit
+// depth buffer, whatever depth the EGL configs offer. Used by the headless
+// backend and by GL tests. Two variables pin it down for tests:
+// HELICOID_EGL_PLATFORM (surfaceless or device) and HELICOID_EGL_DEPTH (the
+// depth of the config's own buffers, in bits).
 #pragma once
 
 #include <string>
@@ -15,8 +19,9 @@ class OffscreenGL {
   OffscreenGL(const OffscreenGL&) = delete;
   OffscreenGL& operator=(const OffscreenGL&) = delete;
 
-  // Creates the context and a width x height target. On failure returns false
-  // and says why in *error.
+  // Creates the context and a width x height target. On failure (no EGL
+  // display, or no framebuffer with a 16-bit depth buffer) returns false and
+  // says why in *error.
   bool Create(int width, int height, std::string* error);
   bool MakeCurrent();
   static void ReleaseCurrent();

@@ -1,37 +1,33 @@
 // Inside the SDL2 backend: what its files share.
 //   backend_sdl.cpp       the seam: windows, message boxes, GL contexts, present
 //   sdl_events.cpp        SDL events turned into the core's events
-//   sdl_depth_buffer.cpp  the 16-bit depth framebuffer for deeper window buffers
 #pragma once
 
 #include <SDL.h>
 #include <SDL_opengl.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/backend.h"
+#include "platform/depth_framebuffer.h"
 
 namespace platform {
 
+// Sizes and points that the core sees are device pixels; SDL's are the
+// display's logical points, `scale` device pixels each (2 on a Wayland output
+// at scale 2; 1 under X11).
 struct NativeWindow {
   HWND hwnd;
   SDL_Window* window;
   Uint32 id;
+  float scale;
 };
 
 // Where the window's own depth buffer is not the 16 bits asked for (GLX
 // commonly gives 24 or 32), the context draws into a framebuffer of its own
-// with a 16-bit depth buffer, copied to the window at each present. The model
-// draws every triangle twice, once in each winding; a deeper buffer tells the
-// two copies apart by rounding noise and stripes the picture.
-struct DepthFramebuffer {
-  GLuint framebuffer = 0;
-  GLuint color = 0;
-  GLuint depth = 0;
-  int width = 0;
-  int height = 0;
-};
-
+// (`offscreen`), copied to the window at each present.
 struct NativeContext {
   SDL_GLContext context;
   DepthFramebuffer offscreen;
@@ -46,6 +42,7 @@ struct Backend {
   std::map<Uint32, platform::NativeWindow*> windows;  // by SDL window id
   Uint32 buttons = 0;                                 // SDL button mask
   bool lastKeyWasSystem = false;
+  float scale = 1;  // device pixels a logical point on the display
 };
 Backend& B();
 
@@ -54,19 +51,21 @@ Backend& B();
 // with a clear line if there is none.
 void Ready();
 
+// A window's logical points in device pixels; the display's device pixels in
+// logical points.
+int Pixels(const platform::NativeWindow* w, int points);
+int Points(int pixels);
+
 // sdl_events.cpp
 void HandleEvent(const SDL_Event& event);
+// Code points of UTF-8 text.
+std::vector<int> CodePoints(const char* text);
 
-// sdl_depth_buffer.cpp, with the context current.
-// If the window's depth buffer is not 16 bits, makes and binds a framebuffer
-// of the window's size with a 16-bit depth buffer. Leaves `target` empty where
-// the window's own buffer is right or where the GL has no framebuffer objects
-// (the picture is then drawn as the driver gives).
-void SetUpDepthFramebuffer(SDL_Window* window, platform::DepthFramebuffer* target);
-// Copies the framebuffer's picture into the window's back buffer, ready for
-// the swap.
-void CopyToWindow(const platform::DepthFramebuffer& f);
-// Binds the framebuffer again after the swap.
-void BindDepthFramebuffer(const platform::DepthFramebuffer& f);
+// sdl_box.cpp: a message box of our own, in an SDL window, for displays where
+// SDL's cannot show (Wayland without zenity). Modal: input to other windows is
+// dropped while it is up. False, with the reason in *error, where even this
+// box cannot be shown.
+bool ShowOwnMessageBox(const std::string& text, const std::string& caption, platform::BoxKind kind,
+                       std::string* error);
 
 }  // namespace sdl

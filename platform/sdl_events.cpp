@@ -64,29 +64,6 @@ unsigned Held(Uint32 buttons) {
   return held;
 }
 
-// Code points of UTF-8 text.
-std::vector<int> CodePoints(const char* text) {
-  std::vector<int> out;
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    int cp = *p, extra = 0;
-    if (cp >= 0xF0) {
-      cp &= 0x07;
-      extra = 3;
-    } else if (cp >= 0xE0) {
-      cp &= 0x0F;
-      extra = 2;
-    } else if (cp >= 0xC0) {
-      cp &= 0x1F;
-      extra = 1;
-    }
-    ++p;
-    for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) cp = (cp << 6) | (*p & 0x3F);
-    out.push_back(cp);
-  }
-  return out;
-}
-
 NativeWindow* Find(Uint32 id) {
   auto it = B().windows.find(id);
   return it == B().windows.end() ? nullptr : it->second;
@@ -116,7 +93,8 @@ void HandleButton(const SDL_MouseButtonEvent& e, bool down) {
   const Uint32 bit = SDL_BUTTON(e.button);
   B().buttons = down ? (B().buttons | bit) : (B().buttons & ~bit);
   if (NativeWindow* w = Find(e.windowID)) {
-    platform::PointerButton(w->hwnd, button, down, e.x, e.y, Held(B().buttons));
+    platform::PointerButton(w->hwnd, button, down, Pixels(w, e.x), Pixels(w, e.y),
+                            Held(B().buttons));
   }
 }
 
@@ -158,7 +136,7 @@ void HandleWindow(const SDL_WindowEvent& e) {
       }
       const bool maximized = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) != 0;
       platform::WindowResized(
-          w->hwnd, width, height,
+          w->hwnd, Pixels(w, width), Pixels(w, height),
           maximized ? platform::SizeState::kMaximized : platform::SizeState::kRestored);
       break;
     }
@@ -166,7 +144,7 @@ void HandleWindow(const SDL_WindowEvent& e) {
       platform::WindowResized(w->hwnd, 0, 0, platform::SizeState::kMinimized);
       break;
     case SDL_WINDOWEVENT_MOVED:
-      platform::WindowMoved(w->hwnd, e.data1, e.data2);
+      platform::WindowMoved(w->hwnd, Pixels(w, e.data1), Pixels(w, e.data2));
       break;
     case SDL_WINDOWEVENT_CLOSE:  // the close box
       platform::CloseRequested(w->hwnd);
@@ -178,6 +156,28 @@ void HandleWindow(const SDL_WindowEvent& e) {
 
 }  // namespace
 
+std::vector<int> CodePoints(const char* text) {
+  std::vector<int> out;
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    int cp = *p, extra = 0;
+    if (cp >= 0xF0) {
+      cp &= 0x07;
+      extra = 3;
+    } else if (cp >= 0xE0) {
+      cp &= 0x0F;
+      extra = 2;
+    } else if (cp >= 0xC0) {
+      cp &= 0x1F;
+      extra = 1;
+    }
+    ++p;
+    for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) cp = (cp << 6) | (*p & 0x3F);
+    out.push_back(cp);
+  }
+  return out;
+}
+
 void HandleEvent(const SDL_Event& e) {
   switch (e.type) {
     case SDL_WINDOWEVENT:
@@ -185,7 +185,8 @@ void HandleEvent(const SDL_Event& e) {
       break;
     case SDL_MOUSEMOTION:
       if (NativeWindow* w = Find(e.motion.windowID)) {
-        platform::PointerMoved(w->hwnd, e.motion.x, e.motion.y, Held(e.motion.state));
+        platform::PointerMoved(w->hwnd, Pixels(w, e.motion.x), Pixels(w, e.motion.y),
+                               Held(e.motion.state));
       }
       break;
     case SDL_MOUSEBUTTONDOWN:

@@ -34,6 +34,7 @@
 #   holds_still SHOOT N SECS      within SECS, N pictures in a row equal to the
 #                                 one before: nothing is drawn any more
 #   shoot_client                  a screenshot cropped to CLIENT (WxH+X+Y)
+#   weston_start SCALE W H        a Wayland compositor on the running Xvfb (below)
 
 xvfb_start() {
   local size=${1:-1280x1024}
@@ -209,4 +210,29 @@ holds_still() {
   _still_before=
   _still_count=0
   wait_until "$3" _still_for "$1" "$2"
+}
+
+# weston_start SCALE WIDTH HEIGHT   a Wayland compositor (weston's X11 backend)
+#                                 on the running Xvfb, its output WIDTH x HEIGHT
+#                                 logical points at SCALE device pixels each;
+#                                 exports WAYLAND_DISPLAY, XDG_RUNTIME_DIR and
+#                                 WESTON_WINDOW (its X window, where keys go);
+#                                 ended at exit as $wm_pid (call x_work first)
+weston_start() {
+  local i
+  export XDG_RUNTIME_DIR="$work/runtime" WAYLAND_DISPLAY=helicoid-test
+  mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+  # No panel: nothing on screen but the clients (and no launcher to hit).
+  printf '[shell]\npanel-position=none\n' >"$work/weston.ini"
+  weston --config="$work/weston.ini" --backend=x11-backend.so --socket="$WAYLAND_DISPLAY" \
+    --scale="$1" --width="$2" --height="$3" --idle-time=0 >"$work/weston.log" 2>&1 &
+  wm_pid=$!
+  for i in $(seq 1 200); do
+    WESTON_WINDOW=$(xwininfo -root -tree 2>/dev/null | awk '/"Weston Compositor/ {print $1; exit}')
+    [[ -n "$WESTON_WINDOW" && -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ]] && return 0
+    kill -0 "$wm_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "x.sh: weston did not start: $(tail -n 3 "$work/weston.log")" >&2
+  return 1
 }

@@ -105,7 +105,8 @@ LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
   if (strcmp(commandLine, "box") == 0) {
-    Say("box=%ld", MessageBoxA(nullptr, "probe text", "Probe box", MB_OK | MB_ICONERROR));
+    Say("box=%ld",
+        MessageBoxA(nullptr, "probe text\nsecond line", "Probe box", MB_OK | MB_ICONERROR));
     return 0;
   }
   WNDCLASSA wc = {};

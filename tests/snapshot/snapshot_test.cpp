@@ -5,11 +5,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <png.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -94,11 +96,12 @@ class Snapshot : public ::testing::Test {
   }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void MatchGoldenPictures();
 
-  // Names in the test's folder, hidden ones included.
-  std::vector<std::string> Entries() const {
+  // Names in the test's folder (or a folder in it), hidden ones included.
+  std::vector<std::string> Entries(const std::string& folder = "") const {
     std::vector<std::string> names;
-    if (DIR* d = opendir(dir_.c_str())) {
+    if (DIR* d = opendir(folder.empty() ? dir_.c_str() : Path(folder).c_str())) {
       while (dirent* e = readdir(d)) {
         const std::string name = e->d_name;
         if (name != "." && name != "..") names.push_back(name);
@@ -118,6 +121,7 @@ class Snapshot : public ::testing::Test {
       dup2(out, STDOUT_FILENO);
       dup2(err, STDERR_FILENO);
       if (chdir(dir_.c_str()) != 0) _exit(125);
+      for (const std::string& setting : env_) putenv(const_cast<char*>(setting.c_str()));
       std::vector<char*> argv;
       argv.push_back(const_cast<char*>(HELICOID_SNAPSHOT));
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -132,6 +136,9 @@ class Snapshot : public ::testing::Test {
     unlink(errPath.c_str());
     return r;
   }
+
+  // "NAME=VALUE" settings for the program's environment.
+  std::vector<std::string> env_;
 
   Picture Draw(const std::vector<std::string>& options, const std::string& name) const {
     std::vector<std::string> args = options;
@@ -224,8 +231,26 @@ TEST_F(Snapshot, TurnsChangeThePictureInOrderAndRunsRepeatExactly) {
 // rendering of the model. A picture matches when at most 0.5 % of its pixels
 // differ from the committed one by more than 10 of 255 in some channel, which
 // leaves room for another Mesa release but not for a wrong light, material or
-// transform. With HELICOID_REWRITE_GOLDEN set, the test writes them instead.
+// transform. They match whatever depth the EGL config has and on either EGL
+// platform. With HELICOID_REWRITE_GOLDEN set, the test writes them instead.
 TEST_F(Snapshot, MatchesTheGoldenPictures) {
+  for (const char* setting : {"", "HELICOID_EGL_DEPTH=24", "HELICOID_EGL_PLATFORM=device"}) {
+    SCOPED_TRACE(setting);
+    env_ = {setting};
+    MatchGoldenPictures();
+    if (std::getenv("HELICOID_REWRITE_GOLDEN") != nullptr) break;
+  }
+  // Where the GL cannot give what the picture needs, nothing is drawn.
+  env_ = {"HELICOID_EGL_DEPTH=7"};
+  const Result r = Run({"--size", "64", "out.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "helicoid-snapshot: cannot draw: EGL offers no config for desktop OpenGL with a "
+            "7-bit depth buffer\n");
+  for (const std::string& name : Entries()) EXPECT_EQ(name.find("out.png"), std::string::npos);
+}
+
+void Snapshot::MatchGoldenPictures() {
   const struct {
     const char* name;
     std::vector<std::string> options;
@@ -312,6 +337,60 @@ TEST_F(Snapshot, BadInputSaysSoWithStatusTwoAndLeavesNoFile) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: helicoid-snapshot"), std::string::npos);
   EXPECT_EQ(Entries(), std::vector<std::string>{"kept.png"});
+}
+
+// A target that is not a regular file is written through: the picture comes
+// out of a named pipe and on standard output exactly as it is in a file, and
+// the pipe is still a pipe.
+TEST_F(Snapshot, WritesThroughPipesAndStandardOutput) {
+  Draw({"--size", "64"}, "file.png");
+  const std::string expected = ReadFile(Path("file.png"));
+  ASSERT_FALSE(expected.empty());
+
+  // The reading end is open before the program runs, and the small picture
+  // fits in the pipe's buffer; a program that replaced the pipe leaves the
+  // reader with nothing rather than waiting.
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  const int reader = open(Path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const Result r = Run({"--size", "64", Path("pipe")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  fcntl(reader, F_SETFL, 0);
+  std::string piped;
+  char buffer[4096];
+  for (ssize_t n; (n = read(reader, buffer, sizeof buffer)) > 0;) piped.append(buffer, n);
+  close(reader);
+  EXPECT_TRUE(piped == expected) << "the pipe gave " << piped.size() << " bytes";
+  struct stat after;
+  ASSERT_EQ(stat(Path("pipe").c_str(), &after), 0);
+  EXPECT_TRUE(S_ISFIFO(after.st_mode)) << "the pipe was replaced";
+
+  const Result out = Run({"--size", "64", "-"});
+  EXPECT_EQ(out.status, 0) << out.err;
+  EXPECT_TRUE(out.out == expected) << "standard output gave " << out.out.size() << " bytes";
+  EXPECT_EQ(out.err, "");
+  unlink(Path("file.png").c_str());
+  EXPECT_EQ(Entries(), std::vector<std::string>{"pipe"}) << "no temporary file is left";
+}
+
+// A disk that fills up while the picture is written: status 1, one line that
+// names the file and the reason, and nothing left on the disk.
+TEST_F(Snapshot, AFullDiskFailsWithOneLineAndLeavesNothing) {
+  const std::string disk = Path("disk");
+  ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=4k") != 0) {
+    const std::string why = std::strerror(errno);
+    rmdir(disk.c_str());
+    GTEST_SKIP() << "a small tmpfs cannot be mounted here (" << why << "; needs root)";
+  }
+  const std::string target = disk + "/out.png";
+  const Result r = Run({target});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.err,
+            "helicoid-snapshot: cannot write '" + target + "': " + std::strerror(ENOSPC) + "\n");
+  EXPECT_EQ(Entries("disk"), std::vector<std::string>{}) << "a partial or temporary file is left";
+  umount2(disk.c_str(), MNT_DETACH);
+  rmdir(disk.c_str());
 }
 
 }  // namespace

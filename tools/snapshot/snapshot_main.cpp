@@ -1,8 +1,11 @@
 // helicoid-snapshot: runs the viewer on the headless backend, takes the first
 // frame it presents (after the requested keys and turns) and writes it as a
-// PNG. Writing goes to a temporary file in the output's folder, renamed into
-// place only when complete, so a failed run leaves no file behind.
+// PNG. A regular file is written to a temporary name in its folder and renamed
+// into place only when complete, so a failed run leaves no file behind. Any
+// other target (a pipe, a device, "-" for standard output) is written through:
+// replacing it would break the pipeline or the device it stands for.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/egl_offscreen.h"
 #include "platform/headless.h"
 #include "lib/harness/viewer_harness.h"
 #include "lib/png/png_writer.h"
@@ -22,7 +26,7 @@
 namespace {
 
 const int kBadInput = 2;
-const int kDrawingFailed = 1;
+const int kFailed = 1;  // the picture could not be drawn or written
 
 // The temporary file that an exit before the rename must remove.
 std::string gPendingFile;
@@ -152,6 +156,90 @@ bool DrawViewerFrame(const snapshot::Options& options, std::vector<unsigned char
   return true;
 }
 
+// Where the picture goes: a temporary file renamed over a regular target, or
+// the target itself.
+struct Output {
+  int fd = -1;
+  bool replace = false;  // write to gPendingFile, then rename it over the target
+};
+
+std::string CannotWrite(const std::string& path, const char* why) {
+  return "cannot write '" + path + "': " + why;
+}
+
+bool OpenOutput(const std::string& path, Output* output, std::string* error) {
+  if (path == "-") {
+    output->fd = STDOUT_FILENO;
+    return true;
+  }
+  struct stat target;
+  const bool exists = stat(path.c_str(), &target) == 0;
+  if (exists && S_ISDIR(target.st_mode)) {
+    *error = CannotWrite(path, std::strerror(EISDIR));
+    return false;
+  }
+  if (exists && !S_ISREG(target.st_mode)) {
+    output->fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (output->fd < 0) *error = CannotWrite(path, std::strerror(errno));
+    return output->fd >= 0;
+  }
+  std::string temporary = FolderOf(path) + "/." + BaseOf(path) + ".XXXXXX";
+  std::vector<char> pattern(temporary.begin(), temporary.end());
+  pattern.push_back('\0');
+  output->fd = mkstemp(pattern.data());
+  if (output->fd < 0) {
+    *error = CannotWrite(path, std::strerror(errno));
+    return false;
+  }
+  gPendingFile = pattern.data();
+  output->replace = true;
+  return true;
+}
+
+// Encodes the picture, writes all of it, and for a regular file syncs it and
+// renames it into place. On failure the temporary file is removed at exit.
+bool WriteOutput(Output* output, const snapshot::Options& options,
+                 const std::vector<unsigned char>& pixels, std::string* error) {
+  const std::string& path = options.output;
+  char* data = nullptr;
+  size_t size = 0;
+  FILE* memory = open_memstream(&data, &size);
+  if (memory == nullptr) {
+    *error = CannotWrite(path, std::strerror(errno));
+    return false;
+  }
+  std::string why;
+  const bool encoded = snapshot::WritePng(memory, options.size, options.size, pixels, &why);
+  std::fclose(memory);
+  const std::string png(data != nullptr ? data : "", encoded ? size : 0);
+  std::free(data);
+  if (!encoded) {
+    *error = CannotWrite(path, why.c_str());
+    return false;
+  }
+  for (size_t done = 0; done < png.size();) {
+    const ssize_t n = write(output->fd, png.data() + done, png.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *error = CannotWrite(path, std::strerror(n < 0 ? errno : EIO));
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (!output->replace) return true;
+  // mkstemp makes the file private; give it the mode a new file would get.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(output->fd, 0666 & ~mask);
+  if (fsync(output->fd) != 0 || close(output->fd) != 0 ||
+      rename(gPendingFile.c_str(), path.c_str()) != 0) {
+    *error = CannotWrite(path, std::strerror(errno));
+    return false;
+  }
+  gPendingFile.clear();
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,46 +253,24 @@ int main(int argc, char** argv) {
   }
 
   std::atexit(CleanUpAtExit);
+  // A reader that goes away is a write error, reported as such.
+  signal(SIGPIPE, SIG_IGN);
 
   // The output must be writable before any drawing starts.
-  std::string temporary = FolderOf(options.output) + "/." + BaseOf(options.output) + ".XXXXXX";
-  std::vector<char> pattern(temporary.begin(), temporary.end());
-  pattern.push_back('\0');
-  const int fd = mkstemp(pattern.data());
-  if (fd < 0) {
-    return Fail(kBadInput, "cannot write '" + options.output + "': " + std::strerror(errno));
-  }
-  gPendingFile = pattern.data();
-  FILE* file = fdopen(fd, "wb");
-  if (file == nullptr) {
-    close(fd);
-    return Fail(kBadInput, "cannot write '" + options.output + "': " + std::strerror(errno));
+  Output output;
+  if (!OpenOutput(options.output, &output, &error)) return Fail(kBadInput, error);
+
+  // Where the GL cannot draw the picture as the viewer does, nothing is drawn.
+  {
+    platform::OffscreenGL probe;
+    if (!probe.Create(1, 1, &error)) return Fail(kFailed, "cannot draw: " + error);
   }
 
   CaptureStderr();
   std::vector<unsigned char> pixels;
-  const bool drawn = DrawViewerFrame(options, &pixels, &error);
-  if (!drawn) {
-    std::fclose(file);
-    return Fail(kDrawingFailed, error);
-  }
+  if (!DrawViewerFrame(options, &pixels, &error)) return Fail(kFailed, error);
   DropCapturedStderr();
 
-  if (!snapshot::WritePng(file, options.size, options.size, pixels, &error)) {
-    std::fclose(file);
-    return Fail(kBadInput, "cannot write '" + options.output + "': " + error);
-  }
-  // mkstemp makes the file private; give it the mode a new file would get.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fileno(file), 0666 & ~mask);
-  const bool synced = fsync(fileno(file)) == 0;
-  if (std::fclose(file) != 0 || !synced) {
-    return Fail(kBadInput, "cannot write '" + options.output + "': " + std::strerror(errno));
-  }
-  if (rename(gPendingFile.c_str(), options.output.c_str()) != 0) {
-    return Fail(kBadInput, "cannot write '" + options.output + "': " + std::strerror(errno));
-  }
-  gPendingFile.clear();
+  if (!WriteOutput(&output, options, pixels, &error)) return Fail(kFailed, error);
   return 0;
 }

@@ -132,7 +132,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       for (++i; i < args.size(); ++i) {
         if (!setOutput(args[i])) return false;
       }
-    } else if (!arg.empty() && arg[0] == '-') {
+    } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option: '" + args[i] + "'";
       return false;
     } else {
@@ -151,7 +151,8 @@ const char* UsageText() {
   return "usage: helicoid-snapshot [options] FILE.png\n"
          "Draws the viewer's first frame with no display and writes it as a PNG.\n"
          "\n"
-         "  -o FILE            output file (or give it as the last argument)\n"
+         "  -o FILE            output file (or give it as the last argument); '-' is\n"
+         "                     standard output\n"
          "  --size N           square picture of N x N pixels, 16 to 4096 (default 864)\n"
          "  --fog              draw with fog, as after the 'f' key\n"
          "  --wireframe        draw outlines, as after the 'p' key\n"
@@ -159,7 +160,12 @@ const char* UsageText() {
          "                     one trackball step; may be repeated, applied in order\n"
          "  --help             show this text\n"
          "\n"
-         "Exit status: 0 written, 2 bad input or unwritable output, 1 drawing failed.\n";
+         "A regular file is replaced only once the whole picture is written; a pipe or\n"
+         "a device is written to as it is.\n"
+         "\n"
+         "Exit status: 0 written; 2 bad input, or an output that cannot be opened;\n"
+         "1 the picture could not be drawn or written (a full disk, a closed pipe); a\n"
+         "regular file is then left as it was and no temporary file remains.\n";
 }
 
 }  // namespace snapshot

@@ -162,6 +162,9 @@ else()
   # loads at run time for its GL windows.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS libgl1)
+  # Where SDL cannot show a message box (Wayland without zenity) the viewer
+  # draws its own, with whatever font fontconfig finds: one comes with this.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-dejavu-core)
 endif()
 
 set(CPACK_PACKAGE_NAME helicoid)

@@ -3,10 +3,12 @@
 # workflow presets of CMakePresets.json:
 #   windows-i686  the 32-bit Windows program, cross-built with mingw-w64;
 #   web           the browser build (Emscripten: WebAssembly over WebGL 2);
-#   linux         unit, GL, whole-viewer and platform tests on the headless
-#                 backend, the real viewer under Xvfb, the Windows program
-#                 under Wine, the browser build in headless Chromium, stress
-#                 and valgrind;
+#   linux         the tree's format and layers; unit, GL, whole-viewer and
+#                 platform tests on the headless backend; the real viewer under
+#                 Xvfb, openbox and weston (Wayland, scale 2); the packages
+#                 with their checkers; the Windows program and its setup
+#                 program under Wine; the browser build in Chromium, Firefox
+#                 and WebKit; stress and valgrind;
 #   asan          the same build with AddressSanitizer and UBSan, and its tests.
 # Exits non-zero if anything fails.
 set -euo pipefail

@@ -262,8 +262,9 @@ var LibraryHelicoidPage = {
     canvas.className = 'helicoid-window';
     canvas.style.display = 'none';
     canvas.setAttribute('role', 'img');
-    canvas.setAttribute('aria-label', 'A helicoid of two twisted strips, lit by seven lights. ' +
-        'Drag to turn it; F switches fog, P the wireframe, Escape closes the viewer.');
+    // What the picture shows and how to use it is the program's to say: the
+    // page's landmark carries it (data-window-label); else the window's title.
+    canvas.setAttribute('aria-label', HxPage.root().dataset.windowLabel || UTF8ToString(title));
     canvas.tabIndex = -1;  // focused when shown, out of the Tab order
     var close = document.createElement('button');
     close.className = 'helicoid-close';

@@ -1,9 +1,12 @@
-# The browser build's web app around the platform's page (platform/web):
-# its manifest, its icons and the service worker that keeps the whole site
-# for use offline. Included by cmake/programs.cmake once the program helicoid
+# The browser build's site: the program's page (index.html, page.js) that
+# hosts the web backend's windows (styled by platform/web/page.css), its
+# manifest, its icons and the service worker that keeps the whole site for
+# use offline. Included by cmake/programs.cmake once the program helicoid
 # (helicoid.js, helicoid.wasm) is defined.
 set(site ${CMAKE_BINARY_DIR})
-configure_file(${CMAKE_CURRENT_LIST_DIR}/helicoid.webmanifest ${site}/helicoid.webmanifest COPYONLY)
+foreach(name index.html page.js helicoid.webmanifest)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/${name} ${site}/${name} COPYONLY)
+endforeach()
 set(page_files index.html page.js page.css helicoid.webmanifest)
 
 # The web app's icons, drawn from icon 101 by helicoid-icon-png

@@ -2,13 +2,18 @@
 //
 // Implements: real windows on X11 or Wayland, placed and sized as asked, with
 // the program's icon, drawn at full resolution on scaled displays (sizes and
-// points in device pixels); one surface format, double-buffered with a 16-bit
-// depth buffer (drawn through a framebuffer of that depth where the window's
-// own buffer is deeper); compatibility-profile GL contexts; SDL's native
-// message boxes, or our own (sdl_box.cpp) where SDL's cannot show; mouse capture; input from SDL's
-// events (sdl_events.cpp); timers from the clock, with a blocking wait that wakes when one is due.
+// points in device pixels, each window at its own display's scale, followed
+// when it changes); one surface format, double-buffered with a 16-bit depth
+// buffer (drawn through a framebuffer of that depth where the window's own
+// buffer is deeper, sized to the window through every resize);
+// compatibility-profile GL contexts; SDL's native message boxes, or our own
+// (sdl_box.cpp) where SDL's cannot show; mouse capture; input from SDL's
+// events (sdl_events.cpp); timers from the clock, with a blocking wait that
+// wakes when one is due. A window nobody can see (minimized or hidden) is not
+// presented: its next frame waits for the next event.
 // Leaves out: minimizing and restoring beyond what the window manager does
 // itself, palettes (true colour only), Z order.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,24 +65,68 @@ void Ready() {
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_StartTextInput();
+  // The X server's own configure events, for the sizes a window manager
+  // insists on (sdl_events.cpp).
+  if (strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  B().ready = true;
+}
+
+float DisplayScale(int display) {
   // A scaled Wayland output reports its size in logical points; its first
   // mode is its size in device pixels. X11 reports device pixels.
   SDL_Rect bounds;
   SDL_DisplayMode native;
   if (strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 &&
-      SDL_GetDisplayBounds(0, &bounds) == 0 && SDL_GetDisplayMode(0, 0, &native) == 0 &&
+      SDL_GetDisplayBounds(display, &bounds) == 0 && SDL_GetDisplayMode(display, 0, &native) == 0 &&
       bounds.w > 0 && native.w > bounds.w) {
-    B().scale = static_cast<float>(native.w) / bounds.w;
+    return static_cast<float>(native.w) / bounds.w;
   }
-  B().ready = true;
+  return 1;
 }
 
-// Device pixels in logical points, and back.
-int Points(int pixels) {
-  return static_cast<int>(pixels / B().scale + (pixels < 0 ? -0.5f : 0.5f));
+namespace {
+
+int Round(float value) {
+  return static_cast<int>(value + (value < 0 ? -0.5f : 0.5f));
 }
+
+// The window's device pixels a logical point, from its drawable; `fallback`
+// while it has none.
+float WindowScale(SDL_Window* window, float fallback) {
+  int points = 0, pixels = 0, unused = 0;
+  SDL_GetWindowSize(window, &points, &unused);
+  SDL_GL_GetDrawableSize(window, &pixels, &unused);
+  return points > 0 && pixels > 0 ? static_cast<float>(pixels) / points : fallback;
+}
+
+}  // namespace
+
 int Pixels(const platform::NativeWindow* w, int points) {
-  return static_cast<int>(points * w->scale + (points < 0 ? -0.5f : 0.5f));
+  return Round(points * w->scale);
+}
+int Points(const platform::NativeWindow* w, int pixels) {
+  return Round(pixels / w->scale);
+}
+
+void FollowWindow(platform::NativeWindow* w, int width, int height) {
+  w->scale = WindowScale(w->window, w->scale);
+  if (width <= 0 || height <= 0) SDL_GL_GetDrawableSize(w->window, &width, &height);
+  if (width <= 0 || height <= 0) return;
+  SDL_Window* currentWindow = SDL_GL_GetCurrentWindow();
+  SDL_GLContext current = SDL_GL_GetCurrentContext();
+  for (platform::NativeContext* c : B().contexts) {
+    platform::DepthFramebuffer& f = c->offscreen;
+    if (c->window != w->window || f.framebuffer == 0) continue;
+    if (f.width == width && f.height == height) continue;
+    if (SDL_GL_MakeCurrent(w->window, c->context) != 0) continue;
+    std::string why;
+    if (!platform::ResizeDepthFramebuffer(&f, width, height, &why)) {
+      fprintf(stderr, "platform: %s\n", why.c_str());
+    }
+  }
+  if (SDL_GL_GetCurrentContext() != current) {
+    SDL_GL_MakeCurrent(current != nullptr ? currentWindow : nullptr, current);
+  }
 }
 
 }  // namespace sdl
@@ -90,19 +139,27 @@ NativeWindow* CreateNativeWindow(const WindowDescription& d, std::string* error)
   // is DPI aware.
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
   if (d.resizable) flags |= SDL_WINDOW_RESIZABLE;
+  // Sized at the scale of the display that holds its position; where the
+  // window's own scale turns out otherwise, sized again at that.
+  const SDL_Point at = {d.x, d.y};
+  const int display = SDL_GetPointDisplayIndex(&at);
+  auto* native =
+      new NativeWindow{d.handle, nullptr, 0, sdl::DisplayScale(display < 0 ? 0 : display)};
   using sdl::Points;
-  SDL_Window* window = SDL_CreateWindow(d.title.c_str(), Points(d.x), Points(d.y), Points(d.width),
-                                        Points(d.height), flags);
+  SDL_Window* window = SDL_CreateWindow(d.title.c_str(), Points(native, d.x), Points(native, d.y),
+                                        Points(native, d.width), Points(native, d.height), flags);
   if (window == nullptr) {
     *error = std::string("SDL cannot create the window: ") + SDL_GetError();
+    delete native;
     return nullptr;
   }
-  int points = 0, pixels = 0, unused = 0;
-  SDL_GetWindowSize(window, &points, &unused);
-  SDL_GL_GetDrawableSize(window, &pixels, &unused);
-  const float scale =
-      points > 0 && pixels > 0 ? static_cast<float>(pixels) / points : sdl::B().scale;
-  auto* native = new NativeWindow{d.handle, window, SDL_GetWindowID(window), scale};
+  native->window = window;
+  native->id = SDL_GetWindowID(window);
+  const float assumed = native->scale;
+  sdl::FollowWindow(native);
+  if (native->scale != assumed) {
+    SDL_SetWindowSize(window, Points(native, d.width), Points(native, d.height));
+  }
   sdl::B().windows[native->id] = native;
   return native;
 }
@@ -129,7 +186,6 @@ void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
   SDL_GetWindowSize(w->window, &cw, &ch);
   SDL_GetWindowPosition(w->window, &cx, &cy);
   using sdl::Pixels;
-  using sdl::Points;
   cw = Pixels(w, cw);
   ch = Pixels(w, ch);
   cx = Pixels(w, cx);
@@ -141,14 +197,14 @@ void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
     // set without a move leaves it where the maximized window was.
     restored = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) != 0;
     if (restored) SDL_RestoreWindow(w->window);
-    SDL_SetWindowSize(w->window, Points(p.width), Points(p.height));
+    SDL_SetWindowSize(w->window, sdl::Points(w, p.width), sdl::Points(w, p.height));
   }
   if (p.move) {
     if (restored || cx != p.x || cy != p.y) {
-      SDL_SetWindowPosition(w->window, Points(p.x), Points(p.y));
+      SDL_SetWindowPosition(w->window, sdl::Points(w, p.x), sdl::Points(w, p.y));
     }
   } else if (restored) {
-    SDL_SetWindowPosition(w->window, Points(cx), Points(cy));
+    SDL_SetWindowPosition(w->window, sdl::Points(w, cx), sdl::Points(w, cy));
   }
 }
 
@@ -179,8 +235,9 @@ void GetScreenSize(int* width, int* height) {
     fflush(stderr);
     exit(1);
   }
-  *width = static_cast<int>(bounds.w * sdl::B().scale + 0.5f);
-  *height = static_cast<int>(bounds.h * sdl::B().scale + 0.5f);
+  const float scale = sdl::DisplayScale(0);
+  *width = static_cast<int>(bounds.w * scale + 0.5f);
+  *height = static_cast<int>(bounds.h * scale + 0.5f);
 }
 
 void PollInput() {
@@ -254,7 +311,7 @@ NativeContext* CreateGLContext(NativeWindow* w, int, std::string* error) {
   // Frames follow the display's refresh where the driver allows it, as on
   // Windows; where it refuses (Xvfb), they stay unthrottled.
   SDL_GL_SetSwapInterval(1);
-  NativeContext* native = new NativeContext{context, {}};
+  NativeContext* native = new NativeContext{context, w->window, {}};
   GLint depthBits = 0;
   glGetIntegerv(GL_DEPTH_BITS, &depthBits);
   int width = 0, height = 0;
@@ -265,6 +322,7 @@ NativeContext* CreateGLContext(NativeWindow* w, int, std::string* error) {
     fprintf(stderr, "platform: drawing with the window's %d-bit depth buffer: %s\n", depthBits,
             why.c_str());
   }
+  sdl::B().contexts.push_back(native);
   SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);
   return native;
 }
@@ -278,11 +336,21 @@ void DeleteGLContext(NativeContext* context) {
   // Deleting the context also deletes its framebuffer and renderbuffers.
   if (SDL_GL_GetCurrentContext() == context->context) SDL_GL_MakeCurrent(nullptr, nullptr);
   SDL_GL_DeleteContext(context->context);
+  auto& contexts = sdl::B().contexts;
+  contexts.erase(std::remove(contexts.begin(), contexts.end(), context), contexts.end());
   delete context;
 }
 
 bool Present(NativeWindow* w, NativeContext* context) {
   if (context == nullptr) return false;
+  if ((SDL_GetWindowFlags(w->window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0) {
+    // Nobody can see this picture, nor the next one: as a browser holds a
+    // hidden page's frames, the program waits here for the next event (the
+    // window restored, input, a close request) instead of drawing frames
+    // back to back. The event stays queued for the program.
+    SDL_WaitEvent(nullptr);
+    return true;
+  }
   SDL_Window* currentWindow = SDL_GL_GetCurrentWindow();
   SDL_GLContext current = SDL_GL_GetCurrentContext();
   const bool borrowed = currentWindow != w->window || current != context->context;

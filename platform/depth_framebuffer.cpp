@@ -85,6 +85,31 @@ bool CreateDepthFramebuffer(GLProcLoader load, int width, int height, DepthFrame
   return true;
 }
 
+bool ResizeDepthFramebuffer(DepthFramebuffer* f, int width, int height, std::string* error) {
+  if (f->width == width && f->height == height) return true;
+  const FramebufferCalls& gl = gCalls;
+  auto store = [&gl, f](int w, int h) {
+    gl.bindRenderbuffer(GL_RENDERBUFFER, f->color);
+    gl.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+    gl.bindRenderbuffer(GL_RENDERBUFFER, f->depth);
+    gl.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
+    gl.bindRenderbuffer(GL_RENDERBUFFER, 0);
+    gl.bindFramebuffer(GL_FRAMEBUFFER, f->framebuffer);
+    return gl.checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  };
+  for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+  if (width > 0 && height > 0 && store(width, height) && glGetError() == GL_NO_ERROR) {
+    f->width = width;
+    f->height = height;
+    return true;
+  }
+  *error = "the GL cannot make the framebuffer " + std::to_string(width) + " x " +
+           std::to_string(height);
+  store(f->width, f->height);
+  return false;
+}
+
 void BindDepthFramebuffer(const DepthFramebuffer& f) {
   gCalls.bindFramebuffer(GL_FRAMEBUFFER, f.framebuffer);
 }

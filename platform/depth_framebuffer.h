@@ -28,6 +28,11 @@ typedef void* (*GLProcLoader)(const char* name);
 // no framebuffer objects or cannot give this one a 16-bit depth buffer.
 bool CreateDepthFramebuffer(GLProcLoader load, int width, int height, DepthFramebuffer* target,
                             std::string* error);
+// With its context current: gives it a new size (the window's, after the
+// window was resized), its picture undefined until the next clear. The
+// viewport is left as it is. False, with the reason in *error, where the GL
+// cannot store that size; the framebuffer then keeps its old size.
+bool ResizeDepthFramebuffer(DepthFramebuffer* f, int width, int height, std::string* error);
 // Binds it again (after drawing into the window's own buffer).
 void BindDepthFramebuffer(const DepthFramebuffer& f);
 // Copies its picture into the window's own back buffer, ready for a swap.

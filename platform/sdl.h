@@ -17,7 +17,8 @@ namespace platform {
 
 // Sizes and points that the core sees are device pixels; SDL's are the
 // display's logical points, `scale` device pixels each (2 on a Wayland output
-// at scale 2; 1 under X11).
+// at scale 2; 1 under X11). The scale is the window's own, read again whenever
+// its size or its display changes.
 struct NativeWindow {
   HWND hwnd;
   SDL_Window* window;
@@ -28,8 +29,10 @@ struct NativeWindow {
 // Where the window's own depth buffer is not the 16 bits asked for (GLX
 // commonly gives 24 or 32), the context draws into a framebuffer of its own
 // (`offscreen`), copied to the window at each present.
+// The framebuffer follows the size of the window the context was made on.
 struct NativeContext {
   SDL_GLContext context;
+  SDL_Window* window;
   DepthFramebuffer offscreen;
 };
 
@@ -42,7 +45,7 @@ struct Backend {
   std::map<Uint32, platform::NativeWindow*> windows;  // by SDL window id
   Uint32 buttons = 0;                                 // SDL button mask
   bool lastKeyWasSystem = false;
-  float scale = 1;  // device pixels a logical point on the display
+  std::vector<platform::NativeContext*> contexts;
 };
 Backend& B();
 
@@ -51,10 +54,16 @@ Backend& B();
 // with a clear line if there is none.
 void Ready();
 
-// A window's logical points in device pixels; the display's device pixels in
-// logical points.
+// Device pixels a logical point on a display (on X11 always 1).
+float DisplayScale(int display);
+// A window's logical points in device pixels, and back.
 int Pixels(const platform::NativeWindow* w, int points);
-int Points(int pixels);
+int Points(const platform::NativeWindow* w, int pixels);
+// After a change of the window's size or display: its scale read again, and
+// the framebuffers of the contexts made on it sized to its drawable, which is
+// `width` x `height` device pixels where the backend knows better than SDL
+// (0: SDL's drawable size).
+void FollowWindow(platform::NativeWindow* w, int width = 0, int height = 0);
 
 // sdl_events.cpp
 void HandleEvent(const SDL_Event& event);

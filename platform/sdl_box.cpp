@@ -1,13 +1,18 @@
-// Our own message box, for displays where SDL's cannot show: a window titled
-// with the caption, the text as it stands (its line feeds start new lines) in
-// the system's sans-serif font (fontconfig and FreeType), an icon by kind and
-// an OK button. Enter, Esc, Space, the button and the close box answer it.
-// Drawn with an SDL renderer at the display's full resolution.
+// Our own message box, for displays where SDL's cannot show: a fixed-size
+// dialog titled with the caption, the text as it stands (its line feeds start
+// new lines) in the system's sans-serif font (fontconfig finds the face,
+// SDL_ttf draws FreeType's glyphs in whatever pixel mode a font holds, bitmap
+// strikes included), an icon by kind and an OK button. Enter, Esc, Space, the
+// button and the close box answer it. Drawn with an SDL renderer at the full
+// resolution of the box's own display, laid out again if that changes; the
+// GL attributes and the current context are as before once it is answered.
+#include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "platform/sdl.h"
@@ -27,10 +32,16 @@ constexpr int kFontSize = 13;
 const SDL_Color kBackground = {240, 240, 240, 255};
 const SDL_Color kInk = {0, 0, 0, 255};
 
-// The path of the system's sans-serif font, or "" where fontconfig has none.
-std::string SansSerifFont() {
+// A face of a font file: a collection (.ttc) holds several.
+struct FontFace {
   std::string path;
-  if (!FcInit()) return path;
+  int index = 0;
+};
+
+// The system's sans-serif face; an empty path where fontconfig has none.
+FontFace SansSerifFont() {
+  FontFace face;
+  if (!FcInit()) return face;
   FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
@@ -38,98 +49,120 @@ std::string SansSerifFont() {
   if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
     FcChar8* file = nullptr;
     if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
-      path = reinterpret_cast<const char*>(file);
+      face.path = reinterpret_cast<const char*>(file);
+      if (FcPatternGetInteger(match, FC_INDEX, 0, &face.index) != FcResultMatch) face.index = 0;
     }
     FcPatternDestroy(match);
   }
   FcPatternDestroy(pattern);
-  return path;
+  return face;
 }
 
-// Text set in one font at one pixel size, as an image of its ink.
+// The size to ask SDL_ttf for: the pixel size for an outline font (at 72
+// dots an inch a point is a pixel); for a font of bitmap strikes only, which
+// SDL_ttf selects by their index, the index of the strike nearest in height.
+bool SizeToAsk(const FontFace& face, int pixelSize, int* size, std::string* error) {
+  FT_Library library = nullptr;
+  FT_Face ft = nullptr;
+  if (FT_Init_FreeType(&library) != 0 ||
+      FT_New_Face(library, face.path.c_str(), face.index, &ft) != 0) {
+    *error = "FreeType cannot open the font " + face.path;
+    if (library != nullptr) FT_Done_FreeType(library);
+    return false;
+  }
+  *size = pixelSize;
+  bool ok = true;
+  if (!FT_IS_SCALABLE(ft)) {
+    ok = ft->num_fixed_sizes > 0;
+    int best = 0;
+    for (int i = 1; i < ft->num_fixed_sizes; ++i) {
+      if (std::abs(ft->available_sizes[i].height - pixelSize) <
+          std::abs(ft->available_sizes[best].height - pixelSize)) {
+        best = i;
+      }
+    }
+    *size = best;
+    if (!ok) *error = "the font " + face.path + " has neither outlines nor bitmap strikes";
+  }
+  FT_Done_Face(ft);
+  FT_Done_FreeType(library);
+  return ok;
+}
+
+// Text set in one face at one pixel size.
 class Font {
  public:
-  ~Font() {
-    if (face_ != nullptr) FT_Done_Face(face_);
-    if (library_ != nullptr) FT_Done_FreeType(library_);
-  }
+  Font() = default;
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
+  ~Font() { Close(); }
   bool Open(int pixelSize, std::string* error) {
-    const std::string path = SansSerifFont();
-    if (path.empty()) {
+    Close();
+    const FontFace face = SansSerifFont();
+    if (face.path.empty()) {
       *error = "fontconfig finds no sans-serif font";
       return false;
     }
-    if (FT_Init_FreeType(&library_) != 0 || FT_New_Face(library_, path.c_str(), 0, &face_) != 0 ||
-        FT_Set_Pixel_Sizes(face_, 0, pixelSize) != 0) {
-      *error = "FreeType cannot open the font " + path;
+    if (TTF_WasInit() == 0 && TTF_Init() != 0) {
+      *error = std::string("SDL_ttf cannot start: ") + TTF_GetError();
+      return false;
+    }
+    int size = 0;
+    if (!SizeToAsk(face, pixelSize, &size, error)) return false;
+    font_ = TTF_OpenFontIndex(face.path.c_str(), size, face.index);
+    if (font_ == nullptr) {
+      *error = "SDL_ttf cannot open the font " + face.path + ": " + TTF_GetError();
       return false;
     }
     return true;
   }
-  int LineHeight() const { return static_cast<int>(face_->size->metrics.height >> 6); }
-  int Ascent() const { return static_cast<int>(face_->size->metrics.ascender >> 6); }
+  int LineHeight() const { return std::max(1, TTF_FontLineSkip(font_)); }
 
-  // The lines of the text, split at its line feeds.
-  static std::vector<std::vector<int>> Lines(const std::string& text) {
-    std::vector<std::vector<int>> lines(1);
-    for (int cp : CodePoints(text.c_str())) {
-      if (cp == '\n') {
+  // The lines of the text (UTF-8), split at its line feeds.
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines(1);
+    for (char c : text) {
+      if (c == '\n') {
         lines.emplace_back();
-      } else if (cp != '\r') {
-        lines.back().push_back(cp);
+      } else if (c != '\r') {
+        lines.back().push_back(c);
       }
     }
     return lines;
   }
-  int Width(const std::vector<int>& line) {
+  int Width(const std::string& line) const {
+    int width = 0, height = 0;
+    if (line.empty() || TTF_SizeUTF8(font_, line.c_str(), &width, &height) != 0) return 0;
+    return width;
+  }
+  int Width(const std::vector<std::string>& lines) const {
     int width = 0;
-    for (int cp : line) {
-      if (FT_Load_Char(face_, cp, FT_LOAD_DEFAULT) == 0) width += face_->glyph->advance.x >> 6;
-    }
+    for (const auto& line : lines) width = std::max(width, Width(line));
     return width;
   }
   // Draws the text in `color` with its top-left corner at (x, y).
-  void Draw(SDL_Renderer* renderer, const std::string& text, int x, int y, SDL_Color color) {
+  void Draw(SDL_Renderer* renderer, const std::string& text, int x, int y, SDL_Color color) const {
     const auto lines = Lines(text);
-    int width = 1;
-    for (const auto& line : lines) width = std::max(width, Width(line));
-    const int height = std::max(1, LineHeight() * static_cast<int>(lines.size()));
-    SDL_Surface* ink =
-        SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (ink == nullptr) return;
-    SDL_FillRect(ink, nullptr, SDL_MapRGBA(ink->format, color.r, color.g, color.b, 0));
     for (size_t row = 0; row < lines.size(); ++row) {
-      int penX = 0;
-      const int baseline = static_cast<int>(row) * LineHeight() + Ascent();
-      for (int cp : lines[row]) {
-        if (FT_Load_Char(face_, cp, FT_LOAD_RENDER) != 0) continue;
-        const FT_GlyphSlot g = face_->glyph;
-        for (unsigned gy = 0; gy < g->bitmap.rows; ++gy) {
-          for (unsigned gx = 0; gx < g->bitmap.width; ++gx) {
-            const int px = penX + g->bitmap_left + static_cast<int>(gx);
-            const int py = baseline - g->bitmap_top + static_cast<int>(gy);
-            if (px < 0 || py < 0 || px >= width || py >= height) continue;
-            const Uint8 alpha = g->bitmap.buffer[gy * g->bitmap.pitch + gx];
-            Uint32* pixel = static_cast<Uint32*>(ink->pixels) + py * (ink->pitch / 4) + px;
-            const Uint8 old = static_cast<Uint8>(*pixel >> 24);
-            *pixel = SDL_MapRGBA(ink->format, color.r, color.g, color.b, std::max(old, alpha));
-          }
-        }
-        penX += g->advance.x >> 6;
+      if (lines[row].empty()) continue;
+      SDL_Surface* ink = TTF_RenderUTF8_Blended(font_, lines[row].c_str(), color);
+      if (ink == nullptr) continue;
+      if (SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, ink)) {
+        SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+        const SDL_Rect where = {x, y + static_cast<int>(row) * LineHeight(), ink->w, ink->h};
+        SDL_RenderCopy(renderer, texture, nullptr, &where);
+        SDL_DestroyTexture(texture);
       }
+      SDL_FreeSurface(ink);
     }
-    if (SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, ink)) {
-      SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
-      const SDL_Rect where = {x, y, width, height};
-      SDL_RenderCopy(renderer, texture, nullptr, &where);
-      SDL_DestroyTexture(texture);
-    }
-    SDL_FreeSurface(ink);
   }
 
  private:
-  FT_Library library_ = nullptr;
-  FT_Face face_ = nullptr;
+  void Close() {
+    if (font_ != nullptr) TTF_CloseFont(font_);
+    font_ = nullptr;
+  }
+  TTF_Font* font_ = nullptr;
 };
 
 void Fill(SDL_Renderer* r, SDL_Color c, int x, int y, int w, int h) {
@@ -192,6 +225,94 @@ SDL_Rect ButtonRect(int width, int height) {
           kButtonHeight};
 }
 
+// The box laid out for one scale: sizes in logical points, the font at the
+// scale's pixel size.
+struct Layout {
+  float scale = 0;
+  int width = 0, height = 0;
+  int textX = 0;
+  Font font;
+  int Px(int points) const { return static_cast<int>(points * scale + 0.5f); }
+  int Points(int pixels) const { return static_cast<int>(pixels / scale + 0.5f); }
+};
+
+bool LayOut(const std::string& text, const std::string& caption, bool icon, float scale, Layout* l,
+            std::string* error) {
+  l->scale = scale;
+  if (!l->font.Open(l->Px(kFontSize), error)) return false;
+  const auto lines = Font::Lines(text);
+  const int textWidth = l->font.Width(lines);
+  const int textHeight = l->font.LineHeight() * static_cast<int>(lines.size());
+  l->textX = kMargin + (icon ? kIcon + kGap : 0);
+  // Wide enough for the caption in a title bar with its buttons, where the
+  // display draws one (in a larger, bold face).
+  const int captionWidth = l->Points(l->font.Width(caption)) * 3 / 2 + 200;
+  l->width = std::max({kMinWidth, captionWidth, l->textX + l->Points(textWidth) + kMargin});
+  l->height =
+      kMargin + std::max(icon ? kIcon : 0, l->Points(textHeight)) + kGap + kButtonHeight + kMargin;
+  return true;
+}
+
+// A fixed size: a tiling desktop floats a window whose least and greatest
+// sizes are equal, at that size, as it floats a dialog.
+void FixSize(SDL_Window* window, int width, int height) {
+  SDL_SetWindowMinimumSize(window, width, height);
+  SDL_SetWindowMaximumSize(window, width, height);
+  SDL_SetWindowSize(window, width, height);
+}
+
+// Device pixels a logical point in the box as its renderer draws it.
+float RendererScale(const Box& box, float fallback) {
+  int points = 0, pixels = 0, unused = 0;
+  SDL_GetWindowSize(box.window, &points, &unused);
+  if (SDL_GetRendererOutputSize(box.renderer, &pixels, &unused) != 0) return fallback;
+  return points > 0 && pixels > 0 ? static_cast<float>(pixels) / points : fallback;
+}
+
+// SDL's GL renderer asks for a GL of its own (2.1, or OpenGL ES) through the
+// attributes that every later context is made with; the program's contexts
+// must be made as the backend asked, box or not.
+struct GLRequest {
+  int major = 0, minor = 0, profile = 0, flags = 0;
+  static GLRequest Current() {
+    GLRequest r;
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, &r.major);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, &r.minor);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, &r.profile);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_FLAGS, &r.flags);
+    return r;
+  }
+  void Restore() const {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, major);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, minor);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, profile);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, flags);
+  }
+};
+
+// Makes the box's window (hidden, fixed in size, a dialog where the display
+// has window types) and its renderer. False, with the reason in *error.
+bool MakeBox(Box* box, const std::string& caption, int width, int height, std::string* error) {
+  const GLRequest request = GLRequest::Current();
+  SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, "_NET_WM_WINDOW_TYPE_DIALOG");
+  box->window =
+      SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                       height, SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
+  SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, nullptr);
+  if (box->window != nullptr) {
+    FixSize(box->window, width, height);
+    box->renderer = SDL_CreateRenderer(box->window, -1, 0);
+  }
+  request.Restore();
+  if (box->renderer == nullptr) {
+    *error = std::string("SDL cannot make the box's window: ") + SDL_GetError();
+    if (box->window != nullptr) SDL_DestroyWindow(box->window);
+    box->window = nullptr;
+    return false;
+  }
+  return true;
+}
+
 Uint32 WindowOf(const SDL_Event& e) {
   switch (e.type) {
     case SDL_WINDOWEVENT:
@@ -225,62 +346,57 @@ bool Answered(SDL_Window* window) {
   return true;
 }
 
+// Where a box was shown: the context current before it is current again (the
+// renderer makes its own current whenever it draws).
+struct CurrentContext {
+  SDL_Window* window = SDL_GL_GetCurrentWindow();
+  SDL_GLContext context = SDL_GL_GetCurrentContext();
+  ~CurrentContext() { SDL_GL_MakeCurrent(context != nullptr ? window : nullptr, context); }
+};
+
 }  // namespace
 
 bool ShowOwnMessageBox(const std::string& text, const std::string& caption, platform::BoxKind kind,
                        std::string* error) {
-  // Measured at the display's scale; drawn in device pixels.
-  const float scale = B().scale;
-  auto px = [scale](int points) { return static_cast<int>(points * scale + 0.5f); };
-  Font font;
-  if (!font.Open(px(kFontSize), error)) return false;
-  const auto lines = Font::Lines(text);
-  int textWidth = 0;
-  for (const auto& line : lines) textWidth = std::max(textWidth, font.Width(line));
-  const int textHeight = font.LineHeight() * static_cast<int>(lines.size());
+  const CurrentContext current;
   const bool icon = kind != platform::BoxKind::kPlain;
-  const int textX = kMargin + (icon ? kIcon + kGap : 0);
-  // Wide enough for the caption in a title bar with its buttons, where the
-  // display draws one (in a larger, bold face).
-  const int captionWidth = Points(font.Width(CodePoints(caption.c_str()))) * 3 / 2 + 200;
-  const int width = std::max({kMinWidth, captionWidth, textX + Points(textWidth) + kMargin});
-  const int height =
-      kMargin + std::max(icon ? kIcon : 0, Points(textHeight)) + kGap + kButtonHeight + kMargin;
-
+  // Laid out at the main display's scale first, then at the box's own.
+  Layout layout;
+  if (!LayOut(text, caption, icon, DisplayScale(0), &layout, error)) return false;
   static Box box;
   if (box.window == nullptr) {
-    // Made for GL from the start, as the renderer would otherwise make it again.
-    box.window =
-        SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                         height, SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
-    if (box.window != nullptr) box.renderer = SDL_CreateRenderer(box.window, -1, 0);
-    if (box.renderer == nullptr) {
-      *error = std::string("SDL cannot make the box's window: ") + SDL_GetError();
-      if (box.window != nullptr) SDL_DestroyWindow(box.window);
-      box.window = nullptr;
-      return false;
-    }
+    if (!MakeBox(&box, caption, layout.width, layout.height, error)) return false;
   } else {
     SDL_SetWindowTitle(box.window, caption.c_str());
-    SDL_SetWindowSize(box.window, width, height);
+    FixSize(box.window, layout.width, layout.height);
   }
+  // Follows the scale of the display the box is on.
+  auto follow = [&]() -> bool {
+    const float scale = RendererScale(box, layout.scale);
+    if (scale == layout.scale) return true;
+    if (!LayOut(text, caption, icon, scale, &layout, error)) return false;
+    FixSize(box.window, layout.width, layout.height);
+    return true;
+  };
+  if (!follow()) return false;
   SDL_ShowWindow(box.window);
   SDL_RaiseWindow(box.window);
   const Uint32 id = SDL_GetWindowID(box.window);
 
   auto draw = [&] {
     SDL_Renderer* r = box.renderer;
-    Fill(r, kBackground, 0, 0, px(width), px(height));
-    if (icon) DrawIcon(r, kind, px(kMargin), px(kMargin), px(kIcon));
-    font.Draw(r, text, px(textX), px(kMargin), kInk);
-    const SDL_Rect b = ButtonRect(width, height);
-    Fill(r, {0, 120, 215, 255}, px(b.x), px(b.y), px(b.w), px(b.h));  // the default button
-    Fill(r, {225, 225, 225, 255}, px(b.x) + px(2), px(b.y) + px(2), px(b.w) - 2 * px(2),
-         px(b.h) - 2 * px(2));
+    const Layout& l = layout;
+    Fill(r, kBackground, 0, 0, l.Px(l.width), l.Px(l.height));
+    if (icon) DrawIcon(r, kind, l.Px(kMargin), l.Px(kMargin), l.Px(kIcon));
+    l.font.Draw(r, text, l.Px(l.textX), l.Px(kMargin), kInk);
+    const SDL_Rect b = ButtonRect(l.width, l.height);
+    Fill(r, {0, 120, 215, 255}, l.Px(b.x), l.Px(b.y), l.Px(b.w), l.Px(b.h));  // the default button
+    const int edge = l.Px(2);
+    Fill(r, {225, 225, 225, 255}, l.Px(b.x) + edge, l.Px(b.y) + edge, l.Px(b.w) - 2 * edge,
+         l.Px(b.h) - 2 * edge);
     const std::string ok = "OK";
-    const int okWidth = font.Width(Font::Lines(ok)[0]);
-    font.Draw(r, ok, px(b.x) + (px(b.w) - okWidth) / 2, px(b.y) + (px(b.h) - font.LineHeight()) / 2,
-              kInk);
+    l.font.Draw(r, ok, l.Px(b.x) + (l.Px(b.w) - l.font.Width(ok)) / 2,
+                l.Px(b.y) + (l.Px(b.h) - l.font.LineHeight()) / 2, kInk);
     SDL_RenderPresent(r);
   };
   draw();
@@ -302,9 +418,14 @@ bool ShowOwnMessageBox(const std::string& text, const std::string& caption, plat
       }
     } else if (e.type == SDL_WINDOWEVENT) {
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) return Answered(box.window);
-      draw();  // exposed, resized, shown: drawn again
+      // Exposed, resized, moved to another display: laid out and drawn again.
+      if (!follow()) {
+        Answered(box.window);
+        return false;
+      }
+      draw();
     } else if (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) {
-      const SDL_Rect b = ButtonRect(width, height);
+      const SDL_Rect b = ButtonRect(layout.width, layout.height);
       const SDL_Point at = {e.button.x, e.button.y};
       const bool inside = e.button.button == SDL_BUTTON_LEFT && SDL_PointInRect(&at, &b);
       if (e.type == SDL_MOUSEBUTTONDOWN) {

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "platform/sdl.h"
+// After our headers: Xlib's names (Bool, Status, Font) stay out of them.
+#include <SDL_syswm.h>
 
 namespace sdl {
 namespace {
@@ -126,8 +128,13 @@ void HandleWindow(const SDL_WindowEvent& e) {
       platform::WindowExposed(w->hwnd);
       break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED:  // perhaps to another scale
     case SDL_WINDOWEVENT_MAXIMIZED:
     case SDL_WINDOWEVENT_RESTORED: {
+      // The desktop may give any size (a tiling one insists on its own):
+      // the window's framebuffer and scale follow it before anything is
+      // drawn at it.
+      FollowWindow(w);
       int width = 0, height = 0;
       SDL_GetWindowSize(w->window, &width, &height);
       if (e.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
@@ -151,6 +158,30 @@ void HandleWindow(const SDL_WindowEvent& e) {
       break;
     default:
       break;
+  }
+}
+
+// The X server's word on a window's size. SDL believes a size it asked for
+// (the program's SetWindowPos) even where the window manager refuses it, as a
+// tiling one does, and then reports nothing when the manager insists on its
+// own size: the configure event says what the window really is.
+void HandleX11(const SDL_SysWMmsg& msg) {
+  if (msg.subsystem != SDL_SYSWM_X11 || msg.msg.x11.event.type != ConfigureNotify) return;
+  const XConfigureEvent& c = msg.msg.x11.event.xconfigure;
+  for (const auto& entry : B().windows) {
+    NativeWindow* w = entry.second;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(w->window, &info) || info.subsystem != SDL_SYSWM_X11 ||
+        info.info.x11.window != c.window) {
+      continue;
+    }
+    FollowWindow(w, c.width, c.height);
+    const bool maximized = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) != 0;
+    platform::WindowResized(
+        w->hwnd, c.width, c.height,
+        maximized ? platform::SizeState::kMaximized : platform::SizeState::kRestored);
+    return;
   }
 }
 
@@ -199,6 +230,9 @@ void HandleEvent(const SDL_Event& e) {
       break;
     case SDL_TEXTINPUT:
       HandleText(e.text);
+      break;
+    case SDL_SYSWMEVENT:
+      if (e.syswm.msg != nullptr) HandleX11(*e.syswm.msg);
       break;
     default:
       break;

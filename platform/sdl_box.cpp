@@ -380,6 +380,10 @@ bool ShowOwnMessageBox(const std::string& text, const std::string& caption, plat
   };
   if (!follow()) return false;
   SDL_ShowWindow(box.window);
+  // Again once shown, before its first picture: a Wayland window takes its
+  // least and greatest sizes only from then, and a tiling compositor decides
+  // whether it floats when that picture maps it.
+  FixSize(box.window, layout.width, layout.height);
   SDL_RaiseWindow(box.window);
   const Uint32 id = SDL_GetWindowID(box.window);
 

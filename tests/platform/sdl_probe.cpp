@@ -3,6 +3,7 @@
 // procedure sees. With the argument "box" it only shows a message box and
 // prints what it returned.
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
@@ -42,6 +43,17 @@ void SetUpGL(HWND window) {
   GLint depth = 0;
   glGetIntegerv(GL_DEPTH_BITS, &depth);
   Say("gl=ok depth=%ld", depth);
+  // The context as made, and as the backend asked for it (a message box shown
+  // before must change neither).
+  GLint profile = 0;
+  glGetIntegerv(0x9126 /* GL_CONTEXT_PROFILE_MASK */, &profile);
+  int major = 0, minor = 0, asked = 0;
+  SDL_GL_GetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, &major);
+  SDL_GL_GetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, &minor);
+  SDL_GL_GetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, &asked);
+  printf("context %s profile=%d asked=%d.%d/%d\n",
+         reinterpret_cast<const char*>(glGetString(GL_VERSION)), profile, major, minor, asked);
+  fflush(stdout);
 }
 
 LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -104,10 +116,11 @@ LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
-  if (strcmp(commandLine, "box") == 0) {
+  // "box": a message box alone; "box-window": a box, then the window.
+  if (strncmp(commandLine, "box", 3) == 0) {
     Say("box=%ld",
         MessageBoxA(nullptr, "probe text\nsecond line", "Probe box", MB_OK | MB_ICONERROR));
-    return 0;
+    if (strcmp(commandLine, "box") == 0) return 0;
   }
   WNDCLASSA wc = {};
   wc.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;

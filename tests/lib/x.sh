@@ -35,6 +35,13 @@
 #                                 one before: nothing is drawn any more
 #   shoot_client                  a screenshot cropped to CLIENT (WxH+X+Y)
 #   weston_start SCALE W H        a Wayland compositor on the running Xvfb (below)
+#   i3_start, sway_start          the tiling desktops (below)
+#   client_geometry ID            "X Y W H" of a window's client area on screen
+#   colour_count IMAGE R,G,B      the number of pixels of exactly that colour
+#   tree_window MSG TITLE         "floating|tiled W H" of the window of that title
+#                                 in the tree of i3 or sway (MSG: i3-msg, swaymsg)
+#   cpu_per_mille PID SECONDS     CPU time (user + system, from /proc) that the
+#                                 process uses over SECONDS, per mille of a core
 
 xvfb_start() {
   local size=${1:-1280x1024}
@@ -234,5 +241,81 @@ weston_start() {
     sleep 0.1
   done
   echo "x.sh: weston did not start: $(tail -n 3 "$work/weston.log")" >&2
+  return 1
+}
+
+client_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+    /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
+}
+
+colour_count() {
+  convert "$1" -precision 12 -fill white -opaque "rgb($2)" -fill black +opaque white \
+    -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+
+tree_window() {
+  "$1" -t get_tree 2>/dev/null | python3 -c '
+import json, sys
+def walk(node, floating):
+    if node.get("name") == sys.argv[1] and (node.get("window") or node.get("pid")):
+        r = node["window_rect"]
+        print("floating" if floating else "tiled", r["width"], r["height"])
+        sys.exit(0)
+    for child in node.get("nodes", []):
+        walk(child, floating)
+    for child in node.get("floating_nodes", []):
+        walk(child, True)
+walk(json.load(sys.stdin), False)
+sys.exit(1)' "$2"
+}
+
+cpu_per_mille() {
+  local ticks=$(getconf CLK_TCK) before after start
+  _cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+  before=$(_cpu_ticks "$1") || return 1
+  start=$(date +%s%N)
+  sleep "$2"  # the span measured, not a wait for an event
+  after=$(_cpu_ticks "$1") || return 1
+  echo $(((after - before) * 1000 * 1000000000 / ticks / ($(date +%s%N) - start)))
+}
+
+# i3_start                        the tiling window manager i3 on the running
+#                                 Xvfb, its bar at the bottom; ended at exit as
+#                                 $wm_pid (call x_work first)
+i3_start() {
+  printf 'font pango:DejaVu Sans 9\nfocus_follows_mouse no\n' >"$work/i3.conf"
+  i3 -c "$work/i3.conf" >"$work/i3.log" 2>&1 &
+  wm_pid=$!
+  wait_until 20 i3-msg -q nop 2>/dev/null && return 0
+  echo "x.sh: i3 did not start: $(tail -n 3 "$work/i3.log")" >&2
+  return 1
+}
+
+# sway_start WIDTH HEIGHT         sway on a headless output, with no X server
+#                                 and no Xwayland, as the user nobody (it
+#                                 refuses root); exports WAYLAND_DISPLAY,
+#                                 XDG_RUNTIME_DIR and SWAYSOCK; ended at exit
+#                                 as $wm_pid (call x_work first)
+sway_start() {
+  chmod 711 "$work"
+  export XDG_RUNTIME_DIR="$work/sway-runtime"
+  mkdir -m 0700 "$XDG_RUNTIME_DIR" && chown nobody:nogroup "$XDG_RUNTIME_DIR"
+  printf 'xwayland disable\noutput HEADLESS-1 mode %sx%s\n' "$1" "$2" >"$work/sway.conf"
+  chmod 644 "$work/sway.conf"
+  setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME=/nonexistent \
+    XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+    WLR_RENDERER=pixman sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
+  wm_pid=$!
+  _sway_up() {
+    SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock 2>/dev/null | head -n 1)
+    WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && ls wayland-? 2>/dev/null | head -n 1)
+    [[ -n "$SWAYSOCK" && -n "$WAYLAND_DISPLAY" ]] && SWAYSOCK=$SWAYSOCK swaymsg -q -t get_version
+  }
+  if wait_until 20 _sway_up; then
+    export SWAYSOCK WAYLAND_DISPLAY
+    return 0
+  fi
+  echo "x.sh: sway did not start: $(tail -n 3 "$work/sway.log")" >&2
   return 1
 }

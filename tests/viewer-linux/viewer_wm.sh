@@ -2,7 +2,8 @@
 # The real viewer under a window manager (openbox) on a private Xvfb, with
 # xdotool as the user: maximised from its title bar, the window springs back
 # to 819 x 819 and stays where the maximised window was (the frame at the
-# screen's origin); Shift+F toggles nothing while 'f' turns the fog on.
+# screen's origin); Shift+F toggles nothing while 'f' turns the fog on;
+# minimized while it spins, it uses (almost) no CPU, and restored it spins on.
 set -uo pipefail
 
 viewer=$1
@@ -19,11 +20,7 @@ wait_until 20 wm_ready || { fail "openbox did not start: $(cat "$work/openbox.lo
 "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
 
-# geometry: "X Y W H" of the main window's client area on the screen.
-geometry() {
-  xwininfo -id "$main" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-    /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
-}
+geometry() { client_geometry "$main"; }
 box=$(find_listed_window "soft by Quenmarrow - contact@example.org " 20) || { fail "no information box"; exit 1; }
 # (A key sent before the box is ready to take it is lost: send until it closes.)
 for ((n = 0; n < 20; n++)); do
@@ -66,5 +63,21 @@ xdotool keydown shift key f keyup shift key f
 fog_on() { shot "$work/fog.png" && near "$(pixel "$work/fog.png" $((mx + 5)) $((my + 5)))" 128,64,64 2; }
 wait_until 10 fog_on && pass "Shift+F toggles nothing; 'f' turns the fog on" ||
   fail "after Shift+F and 'f' the background is $(pixel "$work/fog.png" $((mx + 5)) $((my + 5))), not the fog's 128,64,64"
+
+# --- A flick sets it spinning; minimized, it draws nothing and waits.
+CLIENT=819x819+$mx+$my
+cx=$((mx + 409)) cy=$((my + 409))
+xdotool mousemove $cx $cy mousedown 1 mousemove $((cx + 21)) $((cy + 11)) \
+  mousemove $((cx + 61)) $((cy + 31)) mouseup 1
+keeps_changing shoot_client 2 10 || fail "no spin after a flick"
+xdotool windowminimize --sync "$main"
+minimized() { xprop -id "$main" _NET_WM_STATE | grep -q HIDDEN; }
+wait_until 10 minimized || fail "openbox did not minimize the window"
+cpu=$(cpu_per_mille "$viewer_pid" 3)
+echo "minimized while spinning: $cpu per mille of a core over 3 s"
+((cpu <= 30)) && pass "minimized, it uses $cpu per mille of a core" ||
+  fail "minimized, it still uses $cpu per mille of a core"
+xdotool windowactivate --sync "$main" 2>/dev/null
+keeps_changing shoot_client 3 10 && pass "restored, it spins on" || fail "restored, it does not spin"
 
 checks_end "$work"

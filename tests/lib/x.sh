@@ -38,8 +38,10 @@
 #   i3_start, sway_start          the tiling desktops (below)
 #   client_geometry ID            "X Y W H" of a window's client area on screen
 #   colour_count IMAGE R,G,B      the number of pixels of exactly that colour
-#   tree_window MSG TITLE         "floating|tiled W H" of the window of that title
-#                                 in the tree of i3 or sway (MSG: i3-msg, swaymsg)
+#   tree_window MSG TITLE         "floating|tiled W H X Y GW GH" of the window of
+#                                 that title in the tree of i3 or sway (MSG: i3-msg,
+#                                 swaymsg): its size and place as the desktop
+#                                 made it, and its own size (GW x GH)
 #   cpu_per_mille PID SECONDS     CPU time (user + system, from /proc) that the
 #                                 process uses over SECONDS, per mille of a core
 
@@ -259,8 +261,9 @@ tree_window() {
 import json, sys
 def walk(node, floating):
     if node.get("name") == sys.argv[1] and (node.get("window") or node.get("pid")):
-        r = node["window_rect"]
-        print("floating" if floating else "tiled", r["width"], r["height"])
+        r, c, g = node["window_rect"], node["rect"], node["geometry"]
+        print("floating" if floating else "tiled", r["width"], r["height"], c["x"] + r["x"],
+              c["y"] + r["y"], g["width"], g["height"])
         sys.exit(0)
     for child in node.get("nodes", []):
         walk(child, floating)

@@ -18,9 +18,11 @@ test_pkgs=("${run_pkgs[@]}" xvfb xdotool
 # tools/run.sh --web).
 web_pkgs=(cmake emscripten python3 g++ libpng-dev)
 browser_pkgs=(chromium firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0)
-# Our own message box draws with the system's fonts; weston runs the Wayland test.
-font_pkgs=(libfontconfig-dev libfreetype-dev fonts-dejavu-core)
-run_pkgs+=("${font_pkgs[@]}") test_pkgs+=("${font_pkgs[@]}" weston)
+# Our own message box draws with the system's fonts (SDL_ttf); weston runs the
+# Wayland test; i3 and sway (with grim for its screenshots) the tiling
+# desktops' tests, and Terminus a font of mono bitmap strikes for the box.
+font_pkgs=(libfontconfig-dev libfreetype-dev libsdl2-ttf-dev fonts-dejavu-core)
+run_pkgs+=("${font_pkgs[@]}") test_pkgs+=("${font_pkgs[@]}" weston i3-wm sway grim fonts-terminus-otb)
 command -v npm >/dev/null || browser_pkgs+=(nodejs npm)
 windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
               libgl1-mesa-dri:i386 libglx-mesa0:i386)

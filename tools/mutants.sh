@@ -7,7 +7,9 @@
 #
 # Faults marked "label: web" (the browser build's) are run with -L web only:
 # the copy's browser site is built too (the web preset) and the browser tests
-# (label web) run instead of the fast ones.
+# (label web) run instead of the fast ones. Faults marked "label: xvfb" (the
+# SDL backend's) are run with -L xvfb: the copy is built with SDL and the
+# display tests (label xvfb) run.
 #
 #   tools/mutants.sh              every fault of the list without a label
 #   tools/mutants.sh -L web       every fault labelled web
@@ -15,7 +17,7 @@
 #   options: -a        run every test of the label, not only up to the first failure
 #            -k DIR    keep the copy and its build in DIR, and reuse them
 #            -l FILE   another list of faults
-#            -L LABEL  the faults of this label, and its tests
+#            -L LABEL  the faults of this label (web, xvfb), and its tests
 #            -n        only check that each fault's original text is there once
 set -euo pipefail
 
@@ -32,7 +34,7 @@ while getopts "ak:l:L:n" option; do
     k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
     l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
     L) testLabel=$OPTARG ;;
-    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web] [-n] [NUMBER...]" >&2; exit 2 ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb] [-n] [NUMBER...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -71,7 +73,7 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done <"$list"
 count=$((n + 1))
-case $testLabel in "" | web) ;; *) echo "mutants: no label $testLabel (only web)" >&2; exit 2 ;; esac
+case $testLabel in "" | web | xvfb) ;; *) echo "mutants: no label $testLabel (only web, xvfb)" >&2; exit 2 ;; esac
 selected=("$@")
 if [ ${#selected[@]} -eq 0 ]; then
   for i in $(seq 1 "$count"); do [ "${labels[i - 1]}" = "$testLabel" ] && selected+=("$i"); done
@@ -121,7 +123,9 @@ mkdir -p "$copy" "$work/incoming"
 done
 generator=()
 command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
-cmake -S "$copy" --preset linux -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=OFF \
+sdl=OFF
+[ "$testLabel" = xvfb ] && sdl=ON
+cmake -S "$copy" --preset linux -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
   >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
@@ -142,6 +146,8 @@ run_tests() {
     # The browser tests need the site and the reference pictures' program.
     tests='^web$' timeout=300 targets=(--target helicoid-snapshot)
     (cd "$copy" && cmake --build --preset web) >"$work/build.log" 2>&1 || return 2
+  elif [ "$testLabel" = xvfb ]; then
+    tests='^xvfb$' timeout=180
   fi
   cmake --build "$build" -j2 "${targets[@]}" >>"$work/build.log" 2>&1 || return 2
   local stop=(--stop-on-failure)

@@ -296,17 +296,20 @@ i3_start() {
 }
 
 # sway_start WIDTH HEIGHT         sway on a headless output, with no X server
-#                                 and no Xwayland, as the user nobody (it
-#                                 refuses root); exports WAYLAND_DISPLAY,
+#                                 and no Xwayland, as the user nobody when run
+#                                 as root (it refuses root); exports WAYLAND_DISPLAY,
 #                                 XDG_RUNTIME_DIR and SWAYSOCK; ended at exit
 #                                 as $wm_pid (call x_work first)
 sway_start() {
   chmod 711 "$work"
   export XDG_RUNTIME_DIR="$work/sway-runtime"
-  mkdir -m 0700 "$XDG_RUNTIME_DIR" && chown nobody:nogroup "$XDG_RUNTIME_DIR"
+  mkdir -m 0700 "$XDG_RUNTIME_DIR"
+  [[ $(id -u) == 0 ]] && chown nobody:nogroup "$XDG_RUNTIME_DIR"
   printf 'xwayland disable\noutput HEADLESS-1 mode %sx%s\n' "$1" "$2" >"$work/sway.conf"
   chmod 644 "$work/sway.conf"
-  setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME=/nonexistent \
+  local as=()
+  [[ $(id -u) == 0 ]] && as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  "${as[@]}" env -i HOME=/nonexistent \
     XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
   wm_pid=$!

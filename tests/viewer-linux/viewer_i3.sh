@@ -23,7 +23,7 @@ i3_start || { fail "no i3"; checks_end "$work"; }
 viewer_pid=$!
 caption="soft by Quenmarrow - contact@example.org "
 box=$(find_listed_window "$caption" 20) || { fail "no information box"; checks_end "$work"; }
-box_floats() { read -r how bw bh <<<"$(tree_window i3-msg "$caption")" && [[ $how == floating ]]; }
+box_floats() { read -r how bw bh _ <<<"$(tree_window i3-msg "$caption")" && [[ $how == floating ]]; }
 wait_until 10 box_floats
 read -r bx by w h <<<"$(client_geometry "$box")"
 [[ "$how $bw $bh" == "floating $w $h" ]] && pass "the box floats at its own size, $w x $h" ||

@@ -61,15 +61,17 @@ export const kEngines = {
     launch: ({noWebGL2 = false} = {}) => launch(noWebGL2 ? ['--disable-webgl2'] : []),
   },
   // Debian's firefox-esr over BiDi; headless WebGL 2 needs both settings.
-  // Its touch actions fail here (NS_ERROR_ILLEGAL_VALUE).
+  // Its touch actions fail here (NS_ERROR_ILLEGAL_VALUE), and its driver
+  // cannot emulate media features: reduced motion is a setting at launch.
   firefox: {
     screens: true,
     touch: false,
-    launch: ({noWebGL2 = false} = {}) => puppeteer.launch({
+    launch: ({noWebGL2 = false, reducedMotion = false} = {}) => puppeteer.launch({
       browser: 'firefox',
       executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
       headless: true,
-      extraPrefsFirefox: {'webgl.force-enabled': true, ...(noWebGL2 ? {'webgl.enable-webgl2': false} : {})},
+      extraPrefsFirefox: {'webgl.force-enabled': true, ...(noWebGL2 ? {'webgl.enable-webgl2': false} : {}),
+                          ...(reducedMotion ? {'ui.prefersReducedMotion': 1} : {})},
       env: {...process.env, MOZ_WEBGL_FORCE_EGL: '1'},
     }),
   },
@@ -206,7 +208,8 @@ const kMiniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 const kToolbar = 38;
 // WebDriver's codes of the keys that have names.
 const kKeyCodes = {Escape: '\uE00C', Enter: '\uE007', Tab: '\uE004', Control: '\uE009', Alt: '\uE00A',
-                   Meta: '\uE03D', Shift: '\uE008'};
+                   Meta: '\uE03D', Shift: '\uE008', ArrowLeft: '\uE012', ArrowUp: '\uE013',
+                   ArrowRight: '\uE014', ArrowDown: '\uE015'};
 
 async function freePort() {
   const server = net.createServer();

@@ -51,11 +51,18 @@ Module.onLayout = function(canvas) {
   help.style.left = m + 'px';
   help.style.width = Math.max(0, r.right - 28 - 3 * m) + 'px';
   help.style.bottom = (innerHeight - r.top + 4) + 'px';
-  var style = controls.style;
-  style.left = r.right + m + 'px';
-  style.top = r.top + 'px';
-  style.width = Math.max(0, innerWidth - r.right - 2 * m) + 'px';
-  if (controls.scrollWidth > controls.clientWidth || controls.getBoundingClientRect().bottom > innerHeight - m) {
+  // Beside the canvas is tried clipped, so that a trial that does not fit
+  // never widens the page (a phone would zoom out to show all of it).
+  var style = controls.style, room = innerWidth - r.right - 2 * m, beside = room >= 48;
+  if (beside) {
+    style.overflow = 'hidden';
+    style.left = r.right + m + 'px';
+    style.top = r.top + 'px';
+    style.width = room + 'px';
+    beside = controls.scrollWidth <= controls.clientWidth && controls.getBoundingClientRect().bottom <= innerHeight - m;
+    style.overflow = '';
+  }
+  if (!beside) {
     style.left = r.left + 'px';
     style.top = r.bottom + m + 'px';
     style.width = r.width + 'px';

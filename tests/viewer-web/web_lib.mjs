@@ -197,7 +197,7 @@ export function turnOfDrag(from, to, size = kCanvas) {
 // added as a script element.
 const axeSource = fs.readFileSync(new URL('node_modules/axe-core/axe.min.js', import.meta.url), 'utf8');
 export async function axeViolations(page) {
-  if (!(await page.evaluate(() => typeof axe !== 'undefined'))) await page.evaluate(axeSource);
+  if (!(await page.evaluate(() => typeof axe !== 'undefined'))) await (page.addScript ? page.addScript(axeSource) : page.evaluate(axeSource));
   return page.evaluate(async () => (await axe.run(document, {resultTypes: ['violations']})).violations.map(
       (v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
 }
@@ -289,6 +289,8 @@ function webKitPage(call) {
   return {
     goto: (url) => call('POST', '/url', {url}),
     evaluate,
+    // Runs a script's text (a library, not a function) in the page.
+    addScript: (source) => call('POST', '/execute/sync', {script: source, args: []}),
     waitForFunction,
     waitForSelector: (selector, options) =>
       waitForFunction((s) => document.querySelector(s) !== null, options, selector),

@@ -3,10 +3,11 @@
 // and without modifiers, mouse and touch drags, a lost and restored GPU
 // context, the canvas on other screens, Esc and the close box, and a browser
 // without WebGL 2; without a mouse: arrows and Space, the page's controls
-// and the help line; in Chromium and Firefox also reduced motion, keyboard
-// and screen-reader use (axe-core) and the content policy, and in Chromium
-// the installed web app without a network. One group of checks per function; every engine runs
-// the same groups, except those its driver lacks.
+// with axe-core's rules, and the help line; in Chromium and Firefox also
+// reduced motion, keyboard and screen-reader use (axe-core) and the content
+// policy, and in Chromium the installed web app without a network. One group
+// of checks per function; every engine runs the same groups, except those
+// its driver lacks.
 //
 //   node web_test.mjs ENGINE SITE_DIR SNAPSHOT_PROGRAM [ARTIFACT_DIR]
 //

@@ -7,6 +7,14 @@
 // that the program's exit ends the runtime quietly instead of escaping as a
 // page error.
 //
+// Mouse keys: the arrows, Space and the page's own controls (Module.mouseKeys)
+// give a window the mouse messages a hand would, as an operating system's
+// mouse keys do: a held direction is a left-button drag from the window's
+// centre, a step at a time; letting go releases the button where the drag
+// is; Space is a click at the centre. When the user's system asks for
+// reduced motion, every release (of a real pointer too) is given at the
+// press point, which ends the motion and keeps the drag's turn.
+//
 // A window keeps the page position and size the program gave it, in page
 // pixels: its client size, its pointer coordinates and its size lock mean
 // what they mean on Windows. The page only shows it: scaled down as a whole,
@@ -25,6 +33,8 @@ var LibraryHelicoidPage = {
     boxOpen: false,
     ratio: 1,       // the device pixel ratio of the last layout
     pointer: null,  // the primary pointer that is pressed on a window: {id, pointerId}
+    turning: null,  // the mouse keys' drag: {id, x, y, pressX, pressY, held: {source: [dx, dy]}, timer}
+    spinning: null, // the window a release left spinning, and its press point: {id, x, y}
 
     // Event kinds (backend_web.cpp).
     POINTER: 1, KEY_DOWN: 2, KEY_UP: 3, CLOSE: 4, EXPOSE: 5,
@@ -53,8 +63,124 @@ var LibraryHelicoidPage = {
       var rect = canvas.getBoundingClientRect();
       var x = Math.floor((e.clientX - rect.left) * w.width / rect.width);
       var y = Math.floor((e.clientY - rect.top) * w.height / rect.height);
+      if (action === HxPage.PRESS) {
+        HxPage.turnEnd();  // the hand takes over from the mouse keys
+        HxPage.spinning = null;
+        w.press = {x: x, y: y};
+      } else if (action === HxPage.RELEASE) {
+        HxPage.release(id, x, y, w.press.x, w.press.y);
+        return;
+      }
       var held = HxPage.pointer !== null ? HxPage.HELD_LEFT : 0;
       HxPage.post([HxPage.POINTER, id, action, x, y, held]);
+    },
+
+    // Whether the user's system asks for reduced motion, as it does now.
+    calm: function() {
+      return !!window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches;
+    },
+
+    // Lets the left button go at (x, y), ending a drag pressed at
+    // (pressX, pressY): away from the press the model spins on by the last
+    // step. With reduced motion the release is given at the press point,
+    // which stops the model where the drag left it, without a step back.
+    release: function(id, x, y, pressX, pressY) {
+      if (HxPage.calm()) { x = pressX; y = pressY; }
+      HxPage.post([HxPage.POINTER, id, HxPage.RELEASE, x, y, 0]);
+      HxPage.spinning = x !== pressX || y !== pressY ? {id: id, x: pressX, y: pressY} : null;
+    },
+
+    // A model left spinning stops once the system asks for reduced motion:
+    // a release at its press point ends the spin as it ends a drag.
+    watchMotion: function() {
+      if (!window.matchMedia) return;
+      window.matchMedia('(prefers-reduced-motion: reduce)').addEventListener('change', function(e) {
+        var s = HxPage.spinning;
+        if (!e.matches || !s || !HxPage.windows[s.id] || HxPage.pointer !== null || HxPage.turning !== null) return;
+        HxPage.spinning = null;
+        HxPage.post([HxPage.POINTER, s.id, HxPage.RELEASE, s.x, s.y, 0]);
+      });
+    },
+
+    // ---- Mouse keys. A step moves the drag by 1/90 of the window (about two
+    // degrees near the centre) every STEP_MS; a drag that has gone a quarter
+    // of the window from its press is let go and taken again at the centre,
+    // as a hand would, so that a held direction turns the model steadily
+    // instead of running onto the rim of the trackball's sphere.
+    STEP_MS: 40,
+    ARROWS: {ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1]},
+
+    // Holds direction (dx, dy) for `source` (a key, a control) on the key
+    // window: the first held direction presses the button at the centre.
+    turnHold: function(source, dx, dy) {
+      var id = HxPage.keyWindow(), w = HxPage.windows[id];
+      if (!w || HxPage.boxOpen || HxPage.pointer !== null) return;
+      var t = HxPage.turning;
+      if (t !== null && t.held[source]) return;  // a key's repeat: the timer paces the drag
+      if (t === null) {
+        var cx = w.width >> 1, cy = w.height >> 1;
+        t = HxPage.turning = {id: id, x: cx, y: cy, pressX: cx, pressY: cy, held: {},
+                              timer: setInterval(HxPage.turnStep, HxPage.STEP_MS)};
+        HxPage.spinning = null;
+        HxPage.post([HxPage.POINTER, id, HxPage.PRESS, cx, cy, HxPage.HELD_LEFT]);
+      }
+      t.held[source] = [dx, dy];
+      HxPage.turnStep();
+    },
+
+    // Lets `source`'s direction go (null: every one); with none left held,
+    // the button is released where the drag is.
+    turnLetGo: function(source) {
+      var t = HxPage.turning;
+      if (t === null) return;
+      if (source === null) t.held = {};
+      delete t.held[source];
+      if (Object.keys(t.held).length) return;
+      HxPage.turnEnd();
+      if (HxPage.windows[t.id]) HxPage.release(t.id, t.x, t.y, t.pressX, t.pressY);
+    },
+
+    // Ends the mouse keys' drag without a release (a press follows).
+    turnEnd: function() {
+      if (HxPage.turning !== null) clearInterval(HxPage.turning.timer);
+      HxPage.turning = null;
+    },
+
+    turnStep: function() {
+      var t = HxPage.turning, w = t && HxPage.windows[t.id];
+      if (!w) { HxPage.turnEnd(); return; }
+      var dx = 0, dy = 0;
+      for (var k in t.held) { dx += t.held[k][0]; dy += t.held[k][1]; }
+      dx = Math.sign(dx) * Math.max(1, Math.round(w.width / 90));
+      dy = Math.sign(dy) * Math.max(1, Math.round(w.height / 90));
+      if (dx === 0 && dy === 0) return;  // opposite directions held
+      if (Math.abs(t.x + dx - t.pressX) > w.width >> 2 || Math.abs(t.y + dy - t.pressY) > w.height >> 2) {
+        HxPage.post([HxPage.POINTER, t.id, HxPage.RELEASE, t.x, t.y, 0]);
+        HxPage.post([HxPage.POINTER, t.id, HxPage.PRESS, t.pressX, t.pressY, HxPage.HELD_LEFT]);
+        t.x = t.pressX;
+        t.y = t.pressY;
+      }
+      t.x += dx;
+      t.y += dy;
+      HxPage.post([HxPage.POINTER, t.id, HxPage.MOVE, t.x, t.y, HxPage.HELD_LEFT]);
+    },
+
+    // A click without motion at the key window's centre: it stops the model.
+    click: function() {
+      var id = HxPage.keyWindow(), w = HxPage.windows[id];
+      if (!w || HxPage.boxOpen || HxPage.pointer !== null) return;
+      HxPage.turnEnd();
+      HxPage.spinning = null;
+      var cx = w.width >> 1, cy = w.height >> 1;
+      HxPage.post([HxPage.POINTER, id, HxPage.PRESS, cx, cy, HxPage.HELD_LEFT]);
+      HxPage.post([HxPage.POINTER, id, HxPage.RELEASE, cx, cy, 0]);
+    },
+
+    // A key down, with the character it yields (-1: none), for the key
+    // window; the page hears of every character the window is given.
+    keyDown: function(id, keyCode, character, repeat, system) {
+      HxPage.post([HxPage.KEY_DOWN, id, keyCode, character, repeat, system]);
+      if (character >= 0 && Module['onCharacter']) Module['onCharacter'](character);
     },
 
     listen: function(id, canvas) {
@@ -110,8 +236,19 @@ var LibraryHelicoidPage = {
     // Enter and Space press it. Every other key reaches the viewer wherever
     // the focus is.
     pageKey: function(e) {
-      var onControl = e.target instanceof HTMLElement && e.target.tabIndex >= 0;
-      return e.key === 'Tab' || (onControl && (e.key === 'Enter' || e.key === ' '));
+      return e.key === 'Tab' || (HxPage.onControl(e) && (e.key === 'Enter' || e.key === ' '));
+    },
+
+    onControl: function(e) {
+      return e.target instanceof HTMLElement && e.target.tabIndex >= 0;
+    },
+
+    // Whether a key is one of the mouse keys where it is pressed: an arrow
+    // or Space without Ctrl, Alt or Cmd, with the focus on the viewer or on
+    // nothing. On a page control they keep the control's own meaning.
+    mouseKey: function(e) {
+      return !e.ctrlKey && !e.altKey && !e.metaKey && !HxPage.onControl(e) &&
+             (HxPage.ARROWS.hasOwnProperty(e.key) || e.key === ' ');
     },
 
     // Whether the viewer takes the key from the browser: keys that type a
@@ -143,7 +280,9 @@ var LibraryHelicoidPage = {
 
     // Shows a window whole in the viewport, its close box above its right
     // corner, with a backing store of its displayed size times the pixel
-    // ratio; a new backing store is cleared, so the window is exposed.
+    // ratio; a new backing store is cleared, so the window is exposed. The
+    // page hears of every placement (Module.onLayout, also when a window is
+    // shown or hidden), to lay its own controls out around the canvas.
     layout: function(id) {
       var w = HxPage.windows[id];
       if (!w) return;
@@ -165,6 +304,7 @@ var LibraryHelicoidPage = {
       w.close.style.left = (left + shownWidth - 28) + 'px';
       w.close.style.top = (topEdge - 30) + 'px';
       if (w.notice) { w.notice.style.left = (left + 8) + 'px'; w.notice.style.top = (topEdge + 8) + 'px'; }
+      if (Module['onLayout']) Module['onLayout'](w.canvas);
       if (w.canvas.width === backingWidth && w.canvas.height === backingHeight) return;
       w.canvas.width = backingWidth;
       w.canvas.height = backingHeight;
@@ -229,15 +369,40 @@ var LibraryHelicoidPage = {
     startPage: function() {
       if (HxPage.started) return;
       HxPage.started = true;
+      // For the page's own controls: hold and let go a direction, click,
+      // and type a character (its virtual key, keyCode) into the window.
+      Module['mouseKeys'] = {
+        hold: HxPage.turnHold,
+        letGo: HxPage.turnLetGo,
+        click: HxPage.click,
+        type: function(character, keyCode) {
+          var id = HxPage.keyWindow();
+          if (!id || HxPage.boxOpen) return;
+          HxPage.keyDown(id, keyCode, character, 0, 0);
+          HxPage.post([HxPage.KEY_UP, id, keyCode, -1, 0, 0]);
+        },
+      };
       HxPage.watchScreen();
+      HxPage.watchMotion();
       window.addEventListener('keydown', function(e) {
         var id = HxPage.keyWindow();
         if (!id || HxPage.boxOpen || HxPage.pageKey(e)) return;
         var character = HxPage.keyCharacter(e);
-        if (HxPage.takesKey(character)) e.preventDefault();
-        HxPage.post([HxPage.KEY_DOWN, id, e.keyCode, character, e.repeat ? 1 : 0, HxPage.systemKey(e)]);
+        var mouseKey = HxPage.mouseKey(e);
+        if (HxPage.takesKey(character) || mouseKey) e.preventDefault();
+        HxPage.keyDown(id, e.keyCode, character, e.repeat ? 1 : 0, HxPage.systemKey(e));
+        if (!mouseKey) return;
+        if (e.key !== ' ') {
+          HxPage.turnHold(e.key, HxPage.ARROWS[e.key][0], HxPage.ARROWS[e.key][1]);
+        } else if (!e.repeat) {
+          HxPage.click();
+        }
       });
+      // A held arrow ends wherever the focus has gone, and when the page
+      // loses the keyboard (its key up never comes).
+      window.addEventListener('blur', function() { HxPage.turnLetGo(null); });
       window.addEventListener('keyup', function(e) {
+        if (HxPage.ARROWS.hasOwnProperty(e.key)) HxPage.turnLetGo(e.key);
         var id = HxPage.keyWindow();
         if (!id || HxPage.boxOpen || HxPage.pageKey(e)) return;
         HxPage.post([HxPage.KEY_UP, id, e.keyCode, -1, 0, HxPage.systemKey(e)]);
@@ -290,6 +455,7 @@ var LibraryHelicoidPage = {
     if (!w) return;
     w.canvas.style.display = show ? 'block' : 'none';
     w.close.style.display = show ? 'block' : 'none';
+    if (Module['onLayout']) Module['onLayout'](w.canvas);
     // The focus goes to the picture, so that a screen reader says what it
     // is; keys reach the viewer either way.
     if (show) w.canvas.focus({preventScroll: true});

@@ -3,14 +3,27 @@
 // so. With ?bench the page answers the information box itself and reports
 // the time to the first picture and the CPU time of the frames' batches.
 // The page's policy allows no inline script: this file is the page's own.
+//
+// Beside the canvas the page has a line of help and controls for touch and a
+// single pointer: fog and wireframe type the viewer's 'f' and 'p' into its
+// window, the arrows hold a turn while pressed and Stop clicks, through the
+// platform's mouse keys (Module.mouseKeys). The page follows the characters
+// the window is given, from either, to show fog and wireframe as pressed or
+// not and to announce their changes.
 var statusLine = document.getElementById('status');
+var help = document.getElementById('help');
+var controls = document.getElementById('controls');
+var announcer = document.getElementById('announcer');
 var bench = new URLSearchParams(location.search).has('bench');
+var switches = {102: {button: document.getElementById('fog'), name: 'Fog', on: false},
+                112: {button: document.getElementById('wireframe'), name: 'Wireframe', on: false}};
 var Module = {
   onRuntimeInitialized: function() { statusLine.textContent = ''; },
   onExit: function(code) {
     // The program's windows end with it, also when it exits from inside
     // one (a failure at start-up).
     document.querySelectorAll('.helicoid-window, .helicoid-close, .helicoid-notice').forEach(function(e) { e.remove(); });
+    help.hidden = controls.hidden = true;
     statusLine.textContent = 'The viewer has ended (exit code ' + code + ').';
     statusLine.dataset.exitCode = code;
   },
@@ -19,6 +32,71 @@ var Module = {
     statusLine.dataset.exitCode = 'abort';
   },
 };
+
+// 'f' and 'p' switch fog and the wireframe, however they reach the window.
+Module.onCharacter = function(character) {
+  var s = switches[character];
+  if (!s) return;
+  s.on = !s.on;
+  s.button.setAttribute('aria-pressed', String(s.on));
+  announcer.textContent = s.name + (s.on ? ' on' : ' off');
+};
+
+// The help line above the canvas, left of its close box; the controls to its
+// right where they fit, else below it. Neither covers the canvas.
+Module.onLayout = function(canvas) {
+  help.hidden = controls.hidden = canvas.style.display === 'none';
+  if (help.hidden) return;
+  var r = canvas.getBoundingClientRect(), m = 8;
+  help.style.left = m + 'px';
+  help.style.width = Math.max(0, r.right - 28 - 3 * m) + 'px';
+  help.style.bottom = (innerHeight - r.top + 4) + 'px';
+  // Beside the canvas is tried clipped, so that a trial that does not fit
+  // never widens the page (a phone would zoom out to show all of it).
+  var style = controls.style, room = innerWidth - r.right - 2 * m, beside = room >= 48;
+  if (beside) {
+    style.overflow = 'hidden';
+    style.left = r.right + m + 'px';
+    style.top = r.top + 'px';
+    style.width = room + 'px';
+    beside = controls.scrollWidth <= controls.clientWidth && controls.getBoundingClientRect().bottom <= innerHeight - m;
+    style.overflow = '';
+  }
+  if (!beside) {
+    style.left = r.left + 'px';
+    style.top = r.bottom + m + 'px';
+    style.width = r.width + 'px';
+  }
+};
+
+Object.keys(switches).forEach(function(character) {
+  switches[character].button.addEventListener('click', function() {
+    if (Module.mouseKeys) Module.mouseKeys.type(Number(character), Number(character) - 32);
+  });
+});
+document.getElementById('stop').addEventListener('click', function() {
+  if (Module.mouseKeys) Module.mouseKeys.click();
+});
+// A turn control holds its direction while it is pressed; from the keyboard
+// (Enter or Space on it, a click without a pointer) it turns one step.
+document.querySelectorAll('#controls .turn').forEach(function(button) {
+  var direction = button.dataset.turn.split(' ').map(Number);
+  var hold = function() { Module.mouseKeys.hold('control', direction[0], direction[1]); };
+  var letGo = function() { Module.mouseKeys.letGo('control'); };
+  button.addEventListener('pointerdown', function(e) {
+    if (!Module.mouseKeys || e.button !== 0) return;
+    try { button.setPointerCapture(e.pointerId); } catch (err) {}  // its release comes here
+    hold();
+  });
+  button.addEventListener('pointerup', function() { if (Module.mouseKeys) letGo(); });
+  button.addEventListener('pointercancel', function() { if (Module.mouseKeys) letGo(); });
+  button.addEventListener('click', function(e) {
+    if (!Module.mouseKeys || e.detail !== 0) return;
+    hold();
+    letGo();
+  });
+  button.addEventListener('contextmenu', function(e) { e.preventDefault(); });
+});
 
 if (bench) {
   var figures = {frames: 0};

@@ -61,15 +61,17 @@ export const kEngines = {
     launch: ({noWebGL2 = false} = {}) => launch(noWebGL2 ? ['--disable-webgl2'] : []),
   },
   // Debian's firefox-esr over BiDi; headless WebGL 2 needs both settings.
-  // Its touch actions fail here (NS_ERROR_ILLEGAL_VALUE).
+  // Its touch actions fail here (NS_ERROR_ILLEGAL_VALUE), and its driver
+  // cannot emulate media features: reduced motion is a setting at launch.
   firefox: {
     screens: true,
     touch: false,
-    launch: ({noWebGL2 = false} = {}) => puppeteer.launch({
+    launch: ({noWebGL2 = false, reducedMotion = false} = {}) => puppeteer.launch({
       browser: 'firefox',
       executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
       headless: true,
-      extraPrefsFirefox: {'webgl.force-enabled': true, ...(noWebGL2 ? {'webgl.enable-webgl2': false} : {})},
+      extraPrefsFirefox: {'webgl.force-enabled': true, ...(noWebGL2 ? {'webgl.enable-webgl2': false} : {}),
+                          ...(reducedMotion ? {'ui.prefersReducedMotion': 1} : {})},
       env: {...process.env, MOZ_WEBGL_FORCE_EGL: '1'},
     }),
   },
@@ -195,7 +197,7 @@ export function turnOfDrag(from, to, size = kCanvas) {
 // added as a script element.
 const axeSource = fs.readFileSync(new URL('node_modules/axe-core/axe.min.js', import.meta.url), 'utf8');
 export async function axeViolations(page) {
-  if (!(await page.evaluate(() => typeof axe !== 'undefined'))) await page.evaluate(axeSource);
+  if (!(await page.evaluate(() => typeof axe !== 'undefined'))) await (page.addScript ? page.addScript(axeSource) : page.evaluate(axeSource));
   return page.evaluate(async () => (await axe.run(document, {resultTypes: ['violations']})).violations.map(
       (v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
 }
@@ -206,7 +208,8 @@ const kMiniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 const kToolbar = 38;
 // WebDriver's codes of the keys that have names.
 const kKeyCodes = {Escape: '\uE00C', Enter: '\uE007', Tab: '\uE004', Control: '\uE009', Alt: '\uE00A',
-                   Meta: '\uE03D', Shift: '\uE008'};
+                   Meta: '\uE03D', Shift: '\uE008', ArrowLeft: '\uE012', ArrowUp: '\uE013',
+                   ArrowRight: '\uE014', ArrowDown: '\uE015'};
 
 async function freePort() {
   const server = net.createServer();
@@ -286,6 +289,8 @@ function webKitPage(call) {
   return {
     goto: (url) => call('POST', '/url', {url}),
     evaluate,
+    // Runs a script's text (a library, not a function) in the page.
+    addScript: (source) => call('POST', '/execute/sync', {script: source, args: []}),
     waitForFunction,
     waitForSelector: (selector, options) =>
       waitForFunction((s) => document.querySelector(s) !== null, options, selector),

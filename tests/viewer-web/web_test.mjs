@@ -2,10 +2,12 @@
 // information box, the pictures against the headless renderer's, keys with
 // and without modifiers, mouse and touch drags, a lost and restored GPU
 // context, the canvas on other screens, Esc and the close box, and a browser
-// without WebGL 2; in Chromium and Firefox also keyboard and screen-reader
-// use (axe-core) and the content policy, and in Chromium the installed web
-// app without a network. One group of checks per function; every engine runs
-// the same groups, except those its driver lacks.
+// without WebGL 2; without a mouse: arrows and Space, the page's controls
+// with axe-core's rules, and the help line; in Chromium and Firefox also
+// reduced motion, keyboard and screen-reader use (axe-core) and the content
+// policy, and in Chromium the installed web app without a network. One group
+// of checks per function; every engine runs the same groups, except those
+// its driver lacks.
 //
 //   node web_test.mjs ENGINE SITE_DIR SNAPSHOT_PROGRAM [ARTIFACT_DIR]
 //
@@ -163,6 +165,26 @@ async function modifierKeys(page, {wireframe}) {
         `the browser keeps its action for F with a modifier, not for 'p': ${JSON.stringify(kept)}`);
 }
 
+const pct = (share) => `${(100 * share).toFixed(1)} %`;
+
+// A flick: pressed at kFrom, moved to kTo and released there, away from the
+// press.
+async function flick(page) {
+  await page.mouse.move(50 + kFrom.x, 50 + kFrom.y);
+  await page.mouse.down();
+  await presents(page, 1, () => page.mouse.move(50 + kTo.x, 50 + kTo.y));
+  await presents(page, 1, () => page.mouse.up());
+}
+
+// Holds `down` until `frames` frames have come, then lets it go (`up`); returns
+// the share of the canvas's pixels it changed.
+async function held(page, down, up, frames = 5) {
+  const before = await canvasPicture(page);
+  await presents(page, frames, down);
+  await up();
+  return differingShare(before, await canvasPicture(page));
+}
+
 async function mouseDrags(page) {
   await page.mouse.move(50 + kFrom.x, 50 + kFrom.y);
   await presents(page, 1, () => page.mouse.down());
@@ -174,6 +196,118 @@ async function mouseDrags(page) {
   check(await spinning(page), 'released outside the window, away from the press, the model spins');
   await presents(page, 1, () => page.mouse.click(50 + 100, 50 + 100));
   check(!(await spinning(page)), 'a click stops it');
+}
+
+// The keyboard as a mouse: Space stops a model that a flick set spinning; an
+// arrow held turns it and, let go, leaves it spinning as a flick does. On a
+// focused page control the arrows and Space are the control's: no turn, and
+// Space presses it.
+async function keyboardTurns(page) {
+  await flick(page);
+  await presents(page, 1, () => page.keyboard.press(' '));
+  check(!(await spinning(page)), 'Space stops a model that a flick set spinning');
+  const turned = await held(page, () => page.keyboard.down('ArrowLeft'), () => page.keyboard.up('ArrowLeft'));
+  check(turned > 0.02 && (await spinning(page)),
+        `the left arrow held turns the model (${pct(turned)} of the pixels changed) and let go leaves it spinning`);
+  await presents(page, 1, () => page.keyboard.press(' '));
+  check(!(await spinning(page)), 'Space then stops it');
+  const rest = await canvasPicture(page);
+  await page.evaluate(() => document.getElementById('fog').focus());
+  await page.keyboard.press('ArrowRight');
+  await presents(page, 1, () => page.keyboard.press(' '));
+  const pressed = await page.$eval('#fog', (b) => b.getAttribute('aria-pressed'));
+  await presents(page, 1, () => page.keyboard.press(' '));
+  const share = differingShare(rest, await canvasPicture(page));
+  check(pressed === 'true' && share === 0,
+        `on the focused fog control Space presses it (aria-pressed ${pressed}), twice back to the same ` +
+            `picture, and the right arrow turns nothing (${pct(share)} changed)`);
+  await page.evaluate(() => document.querySelector('canvas').focus());
+}
+
+// With reduced motion asked for, a flick or an arrow held turns the model and
+// leaves it still. Where the driver can switch the setting (`ask`), it is
+// switched on while the model spins, which stops it, and off at the end.
+async function reducedMotion(page, ask = null) {
+  let stopped = 'not switched';
+  if (ask) {
+    await flick(page);
+    await presents(page, 1, () => ask(true));
+    stopped = !(await spinning(page));
+  }
+  const before = await canvasPicture(page);
+  await flick(page);
+  const flicked = differingShare(before, await canvasPicture(page));
+  const stillAfterFlick = !(await spinning(page));
+  const turned = await held(page, () => page.keyboard.down('ArrowUp'), () => page.keyboard.up('ArrowUp'));
+  const stillAfterArrow = !(await spinning(page));
+  if (ask) await ask(false);
+  check(stopped !== false && flicked > 0.02 && stillAfterFlick && turned > 0.02 && stillAfterArrow,
+        `reduced motion: the spinning model stops when it is asked for (${stopped}); a flick turns it ` +
+            `(${pct(flicked)} changed) and leaves it still (${stillAfterFlick}), and so does an arrow held ` +
+            `(${pct(turned)}, ${stillAfterArrow})`);
+}
+
+// Firefox: the same in a browser launched with reduced motion.
+async function reducedMotionFromLaunch(url) {
+  const browser = await engine.launch({reducedMotion: true});
+  try {
+    const page = await browser.newPage();
+    await page.setViewport(kViewport);
+    await openViewer(page, url);
+    await reducedMotion(page);
+  } finally {
+    await browser.close();
+  }
+}
+
+// The page's controls, used with `finger`: each shown whole outside the
+// canvas and at least 24 pixels each way; fog changes the background, the
+// wireframe the picture (little, seen from the side), each pressed and
+// announced; a turn control held turns the model and Stop stops it; the help
+// line names the keys.
+async function pageControls(page, finger) {
+  const found = await page.evaluate(() => {
+    const c = document.querySelector('canvas').getBoundingClientRect();
+    const shown = (r) => r.width >= 24 && r.height >= 24 && r.left >= 0 && r.top >= 0 &&
+                         r.right <= innerWidth && r.bottom <= innerHeight &&
+                         (r.right <= c.left || r.left >= c.right || r.bottom <= c.top || r.top >= c.bottom);
+    const help = document.getElementById('help');
+    return {
+      help: shown(help.getBoundingClientRect()) && !help.hidden ? help.textContent : '',
+      controls: Object.fromEntries([...document.querySelectorAll('#controls button')].map((b) => {
+        const r = b.getBoundingClientRect();
+        return [b.getAttribute('aria-label') || b.textContent,
+                {x: r.left + r.width / 2, y: r.top + r.height / 2, size: `${r.width}x${r.height}`, shown: shown(r)}];
+      })),
+    };
+  });
+  const names = ['Fog', 'Wireframe', 'Turn left', 'Turn up', 'Turn down', 'Turn right', 'Stop'];
+  const sizes = Object.entries(found.controls).map(([name, c]) => `${name} ${c.size}${c.shown ? '' : ' NOT SHOWN'}`);
+  check(names.every((name) => found.controls[name]?.shown) && /arrows.*Space.*f fog.*p wireframe.*Esc/.test(found.help),
+        `controls shown whole outside the canvas: ${sizes.join(', ')}; help line ${JSON.stringify(found.help)}`);
+  const corner = {x: 0, y: 0, width: 8, height: 8};
+  const tap = async (name) => {
+    const before = await canvasPicture(page);
+    await presents(page, 1, () => finger.tap(found.controls[name].x, found.controls[name].y));
+    const after = await canvasPicture(page);
+    return {share: differingShare(before, after, corner), whole: differingShare(before, after),
+            pressed: await page.$eval(`#${name.toLowerCase()}`, (b) => b.getAttribute('aria-pressed')),
+            said: await page.$eval('#announcer', (p) => p.textContent)};
+  };
+  const fog = await tap('Fog');
+  const wireframe = await tap('Wireframe');
+  const violations = await axeViolations(page);
+  await tap('Fog');
+  await tap('Wireframe');
+  check(fog.share === 1 && fog.pressed === 'true' && fog.said === 'Fog on' && wireframe.whole > 0.005 &&
+            wireframe.pressed === 'true' && wireframe.said === 'Wireframe on' && violations.length === 0,
+        `fog by its control: ${JSON.stringify(fog)}; wireframe: ${JSON.stringify(wireframe)}; ` +
+            `axe-core with both pressed: ${JSON.stringify(violations)}`);
+  const up = found.controls['Turn up'];
+  const turned = await held(page, () => finger.down(up.x, up.y), () => finger.up());
+  check(turned > 0.02 && (await spinning(page)), `Turn up held turns the model (${pct(turned)} changed)`);
+  await presents(page, 1, () => finger.tap(found.controls.Stop.x, found.controls.Stop.y));
+  check(!(await spinning(page)), 'Stop stops it');
 }
 
 // The browser takes the GL context away: a key still counts and presents
@@ -197,10 +331,7 @@ async function contextLoss(page, consoleLines) {
   check(share <= 0.005 && noticeGone,
         `restored context: ${(100 * share).toFixed(3)} % of pixels differ from before the loss; notice gone: ${noticeGone}`);
   // The press of a model at rest turns it by no step: the motion does.
-  await page.mouse.move(50 + kFrom.x, 50 + kFrom.y);
-  await page.mouse.down();
-  await presents(page, 1, () => page.mouse.move(50 + kTo.x, 50 + kTo.y));
-  await presents(page, 1, () => page.mouse.up());
+  await flick(page);
   const turned = differingShare(before, await canvasPicture(page));
   await presents(page, 1, () => page.mouse.click(50 + 100, 50 + 100));
   const flood = consoleLines.slice(linesBefore);
@@ -232,6 +363,7 @@ async function phone(page, url) {
   await finger.up();
   check(await spinning(page), `a ${finger.name} released away from the press leaves it spinning`);
   await presents(page, 1, () => finger.tap(rect.x + 100, rect.y + 100));
+  await pageControls(page, finger);
   await resized(page, {width: 800, height: 600, deviceScaleFactor: 1, ...touch});
 }
 
@@ -399,6 +531,11 @@ try {
     if (engine.screens) await ratioChange(page);
     await modifierKeys(page, shown);
     await mouseDrags(page);
+    await keyboardTurns(page);
+    if (engineName === 'chromium') {
+      await reducedMotion(page, (on) => page.emulateMediaFeatures(
+          [{name: 'prefers-reduced-motion', value: on ? 'reduce' : 'no-preference'}]));
+    }
     await contextLoss(page, consoleLines);
     if (puppeteerEngine) {
       await keyboardClose(page, engineName === 'firefox' ? ' ' : 'Escape');
@@ -413,6 +550,7 @@ try {
     } else {
       await second.setViewport(kViewport);
       await openViewer(second, server.url);
+      await pageControls(second, fingerOf(second));
       await resized(second, {width: 460, height: 220});
     }
     await endsCleanly(second, 'the close box', () => second.click('.helicoid-close'));
@@ -421,6 +559,7 @@ try {
     await browser.close();
   }
   await withoutWebGL2(server.url);
+  if (engineName === 'firefox') await reducedMotionFromLaunch(server.url);
 } finally {
   server.close();
 }

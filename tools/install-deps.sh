@@ -29,7 +29,7 @@ test_pkgs+=(lintian)
 windows_pkgs+=(nsis)
 # tools/package.sh: the Linux build, dpkg-shlibdeps and file for the .deb's
 # Depends, mingw-w64 and makensis for the Windows .zip and setup program.
-package_pkgs=("${run_pkgs[@]}" dpkg-dev file g++-mingw-w64-i686 binutils-mingw-w64 nsis)
+package_pkgs=("${run_pkgs[@]}" dpkg-dev file python3 g++-mingw-w64-i686 binutils-mingw-w64 nsis)
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;

@@ -32,8 +32,10 @@ else
   rmdir "$shuffled" && ln -s "$work/b-real" "$shuffled"
 fi
 
+# (TMPDIR: where CPack lays out the packages' files.)
 build() {  # TREE UMASK TZ LOCALE
-  (umask "$2" && cd "$1" && env -u SOURCE_DATE_EPOCH TZ="$3" LC_ALL="$4" tools/package.sh) \
+  mkdir -p "$1/tmp"
+  (umask "$2" && cd "$1" && env -u SOURCE_DATE_EPOCH TMPDIR="$1/tmp" TZ="$3" LC_ALL="$4" tools/package.sh) \
     >"$work/$(basename "$1").log" 2>&1 ||
     die "tools/package.sh in $1 failed: $(tail -20 "$work/$(basename "$1").log")"
 }

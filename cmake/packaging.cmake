@@ -97,16 +97,15 @@ else()
   include(GNUInstallDirs)
 
   # The hicolor icons: icon 101's 32 x 32 picture, each pixel a square block.
-  add_executable(helicoid-icon-png ${PROJECT_SOURCE_DIR}/tools/icon-png/icon_png.cpp)
-  target_link_libraries(helicoid-icon-png PRIVATE helicoid_icon helicoid_png)
+  include(${PROJECT_SOURCE_DIR}/cmake/icon-png.cmake)
   set(desktop_files)
   foreach(size 32 64 128 256)
     set(folder ${generated}/icons/${size}x${size}/apps)
     add_custom_command(
       OUTPUT ${folder}/helicoid.png
       COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
-      COMMAND helicoid-icon-png ${size} ${folder}/helicoid.png
-      DEPENDS helicoid-icon-png
+      COMMAND ${HELICOID_ICON_PNG} ${size} ${folder}/helicoid.png
+      DEPENDS ${HELICOID_ICON_PNG}
       VERBATIM)
     list(APPEND desktop_files ${folder}/helicoid.png)
   endforeach()

@@ -41,8 +41,8 @@ def accepted(header):
 
 class SiteHandler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
-    server_version = "helicoid-site"
-    sys_version = ""
+    def version_string(self):
+        return "helicoid-site"
 
     def do_GET(self):
         self.answer(with_body=True)

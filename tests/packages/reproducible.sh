@@ -48,9 +48,10 @@ names=$(ls "$first/dist")
   fail "the builds made different packages: [$names] and [$(ls "$shuffled/dist")]"
 for name in $names; do
   if cmp -s "$first/dist/$name" "$shuffled/dist/$name"; then
-    pass "$name is the same byte for byte ($(sha256sum <"$first/dist/$name" | cut -c1-16))"
+    pass "$name is the same byte for byte: sha256 $(sha256sum <"$first/dist/$name" | cut -d' ' -f1)"
   else
-    fail "$name differs between the two builds:"
+    fail "$name differs between the two builds (sha256 $(sha256sum <"$first/dist/$name" | cut -c1-16)," \
+      "$(sha256sum <"$shuffled/dist/$name" | cut -c1-16)):"
     diffoscope --text - --max-text-report-size 20000 "$first/dist/$name" "$shuffled/dist/$name" |
       head -n 80
   fi

@@ -7,14 +7,14 @@
 //   - the transfer size of the page (its HTML, script and styles), the .js and
 //     the .wasm, gzip -9.
 //
-//   node bench/web-bench.mjs [SITE_DIR]      (default: build-web)
+//   node bench/web-bench.mjs [SITE_DIR]      (default: build-web/site)
 // Needs tests/viewer-web/node_modules (npm ci there). Never part of the tests.
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import {serve, launch} from '../tests/viewer-web/web_lib.mjs';
 
-const site = path.resolve(process.argv[2] || 'build-web');
+const site = path.resolve(process.argv[2] || 'build-web/site');
 const mean = (v) => v.reduce((a, b) => a + b, 0) / v.length;
 const median = (v) => v.slice().sort((a, b) => a - b)[v.length >> 1];
 const ms = (v) => `${v.toFixed(3)} ms`;

@@ -6,6 +6,11 @@
 # CPack makes a .zip of it with the README and the LICENSE, or (-G NSIS) a
 # setup program that installs it for all users. tools/package.sh builds all
 # four into dist/. The one version is the project()'s.
+# The packages depend only on the sources and the commit: every date in them is
+# SOURCE_DATE_EPOCH (see cmake/package-date.cmake), folders are 0755 whatever
+# the umask, the .tar.gz and .zip are re-packed with sorted members and fixed
+# owners and modes (cmake/repack-archive.py), the Windows program carries no
+# link time and the setup program no file dates.
 if(EMSCRIPTEN)
   return()  # the browser build is a site, not a package
 endif()
@@ -21,6 +26,16 @@ set(HELICOID_RELEASE_DATE 2026-12-07)
 set(HELICOID_APP_ID org.example.helicoid)
 set(HELICOID_HOMEPAGE "https://example.org/helicoid" CACHE STRING
     "Where the project is published; the metainfo's screenshot is docs/helicoid.png under it")
+
+# Folders made by the install step, and so in the packages, are 0755 whatever
+# the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# The packages' date when neither SOURCE_DATE_EPOCH nor git says one: noon UTC
+# on the release's day.
+execute_process(COMMAND date -u -d "${HELICOID_RELEASE_DATE} 12:00" +%s
+                OUTPUT_VARIABLE HELICOID_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
 
 # Windows wants four numbers.
 set(version_numbers)
@@ -43,6 +58,9 @@ if(WIN32)
     configure_file(${PROJECT_SOURCE_DIR}/resources/helicoid.manifest.in ${HELICOID_MANIFEST} @ONLY)
     configure_file(${PROJECT_SOURCE_DIR}/resources/version.rc.in ${generated}/version.rc @ONLY)
     target_sources(helicoid PRIVATE ${generated}/version.rc)
+    # No link time in the program's header (strip, run by CPack, writes
+    # SOURCE_DATE_EPOCH there).
+    target_link_options(helicoid PRIVATE -Wl,--no-insert-timestamp)
     set_source_files_properties(${generated}/version.rc PROPERTIES OBJECT_DEPENDS
                                                                    ${HELICOID_MANIFEST})
     install(TARGETS helicoid RUNTIME DESTINATION .)
@@ -65,29 +83,44 @@ if(WIN32)
   set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   set(CPACK_NSIS_URL_INFO_ABOUT ${HELICOID_HOMEPAGE})
+  # makensis would store each file's date, which is the build's time, and
+  # CPack would have the setup program add, and the uninstaller delete, a
+  # folder's files in the order the file system lists them: the files are
+  # named one by one, sorted (all of them, as installed above).
+  set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "SetDateSave off")
+  set(setup_files LICENSE README.md)
+  if(TARGET helicoid)
+    list(APPEND setup_files helicoid.exe)
+  endif()
+  list(SORT setup_files)
+  # (Written as they go into CPackConfig.cmake, between quotes.)
+  set(CPACK_NSIS_FULL_INSTALL)
+  set(CPACK_NSIS_DELETE_FILES)
+  foreach(name ${setup_files})
+    string(APPEND CPACK_NSIS_FULL_INSTALL [[File \"\${INST_DIR}\\]] ${name} [[\"\n  ]])
+    string(APPEND CPACK_NSIS_DELETE_FILES [[  Delete \"$INSTDIR\\]] ${name} [[\"\n]])
+  endforeach()
   # CPack's uninstaller removes the key Software\VENDOR\helicoid and would
   # leave the vendor's key empty behind it; these lines run after that.
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX 'Software\\\\${HELICOID_VENDOR}'")
   # The setup program's name says what it is: helicoid-VERSION-windows-i686-setup.exe.
-  file(WRITE ${generated}/cpack-names.cmake
-       "if(CPACK_GENERATOR STREQUAL NSIS)\n"
-       "  set(CPACK_PACKAGE_FILE_NAME \"\${CPACK_PACKAGE_FILE_NAME}-setup\")\n"
-       "endif()\n")
-  set(CPACK_PROJECT_CONFIG_FILE ${generated}/cpack-names.cmake)
+  set(HELICOID_CPACK_NAMES
+      "if(CPACK_GENERATOR STREQUAL NSIS)\n"
+      "  set(CPACK_PACKAGE_FILE_NAME \"\${CPACK_PACKAGE_FILE_NAME}-setup\")\n"
+      "endif()\n")
 else()
   include(GNUInstallDirs)
 
   # The hicolor icons: icon 101's 32 x 32 picture, each pixel a square block.
-  add_executable(helicoid-icon-png ${PROJECT_SOURCE_DIR}/tools/icon-png/icon_png.cpp)
-  target_link_libraries(helicoid-icon-png PRIVATE helicoid_icon helicoid_png)
+  include(${PROJECT_SOURCE_DIR}/cmake/icon-png.cmake)
   set(desktop_files)
   foreach(size 32 64 128 256)
     set(folder ${generated}/icons/${size}x${size}/apps)
     add_custom_command(
       OUTPUT ${folder}/helicoid.png
       COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
-      COMMAND helicoid-icon-png ${size} ${folder}/helicoid.png
-      DEPENDS helicoid-icon-png
+      COMMAND ${HELICOID_ICON_PNG} ${size} ${folder}/helicoid.png
+      DEPENDS ${HELICOID_ICON_PNG}
       VERBATIM)
     list(APPEND desktop_files ${folder}/helicoid.png)
   endforeach()
@@ -180,4 +213,11 @@ trackball; f toggles fog, p the wireframe. helicoid-snapshot draws the same
 picture into a PNG file with no display.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
+# Read by every cpack run: the packages' date, and the setup program's name.
+file(WRITE ${generated}/cpack-project.cmake
+     "set(HELICOID_SOURCE_DIR \"${PROJECT_SOURCE_DIR}\")\n"
+     "set(HELICOID_RELEASE_EPOCH ${HELICOID_RELEASE_EPOCH})\n"
+     "include(\"${PROJECT_SOURCE_DIR}/cmake/package-date.cmake\")\n" ${HELICOID_CPACK_NAMES})
+set(CPACK_PROJECT_CONFIG_FILE ${generated}/cpack-project.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/repack-archives.cmake)
 include(CPack)

@@ -12,11 +12,11 @@ run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa
 test_pkgs=("${run_pkgs[@]}" xvfb xdotool
            x11-utils imagemagick valgrind openbox desktop-file-utils appstream dpkg-dev file
            clang-format git)
-# The browser build (g++ and libpng-dev draw the web app's icons), and the
-# three browser engines for its tests: Chromium, Firefox, and WebKit's
-# MiniBrowser (libwebkit2gtk-4.1-0) through its WebDriver (python3 serves
-# tools/run.sh --web).
-web_pkgs=(cmake emscripten python3 g++ libpng-dev)
+# The browser build (g++ and libpng-dev draw the web app's icons, brotli
+# compresses the site's files), and the three browser engines for its tests:
+# Chromium, Firefox, and WebKit's MiniBrowser (libwebkit2gtk-4.1-0) through
+# its WebDriver (python3 serves tools/run.sh --web).
+web_pkgs=(cmake emscripten python3 g++ libpng-dev brotli)
 browser_pkgs=(chromium firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0)
 # Our own message box draws with the system's fonts (SDL_ttf); weston runs the
 # Wayland test; i3 and sway (with grim for its screenshots) the tiling
@@ -26,12 +26,15 @@ run_pkgs+=("${font_pkgs[@]}") test_pkgs+=("${font_pkgs[@]}" weston i3-wm sway gr
 command -v npm >/dev/null || browser_pkgs+=(nodejs npm)
 windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
               libgl1-mesa-dri:i386 libglx-mesa0:i386)
-# The packages: the checker of the .deb, and makensis for the Windows setup program.
-test_pkgs+=(lintian)
+# The packages: the checker of the .deb, and makensis for the Windows setup
+# program; diffoscope shows where two builds of a package differ, disorderfs
+# shuffles the order of folders for the second one; curl asks the site's
+# server for its files.
+test_pkgs+=(lintian diffoscope-minimal disorderfs curl)
 windows_pkgs+=(nsis)
 # tools/package.sh: the Linux build, dpkg-shlibdeps and file for the .deb's
 # Depends, mingw-w64 and makensis for the Windows .zip and setup program.
-package_pkgs=("${run_pkgs[@]}" dpkg-dev file g++-mingw-w64-i686 binutils-mingw-w64 nsis)
+package_pkgs=("${run_pkgs[@]}" dpkg-dev file python3 g++-mingw-w64-i686 binutils-mingw-w64 nsis)
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;

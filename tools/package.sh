@@ -6,8 +6,14 @@
 # It installs only what packaging needs (tools/install-deps.sh package): the
 # Linux build's packages, dpkg-dev and file for the .deb, mingw-w64 and nsis
 # for the Windows program and its setup program; no browser, Wine or Emscripten.
+# The packages are the same byte for byte for the same sources, wherever and
+# whenever they are built: their date is SOURCE_DATE_EPOCH, or the commit's
+# when it is unset (cmake/package-date.cmake), and the build runs with umask
+# 022, in UTC and in the C locale whatever the caller's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+umask 022
+export TZ=UTC LC_ALL=C
 source tools/progress.sh
 
 tools/install-deps.sh package

@@ -1,37 +1,28 @@
-# The browser build's site: the program's page (index.html, page.js) that
-# hosts the web backend's windows (styled by platform/web/page.css), its
-# manifest, its icons and the service worker that keeps the whole site for
-# use offline. Included by cmake/programs.cmake once the program helicoid
-# (helicoid.js, helicoid.wasm) is defined.
-set(site ${CMAKE_BINARY_DIR})
+# The browser build's site, alone in build-web/site/: the program's page
+# (index.html, page.js) that hosts the web backend's windows (styled by
+# platform/web/page.css), helicoid.js and helicoid.wasm, the manifest, its
+# icons and the service worker that keeps the whole site for use offline; and
+# beside each file that compresses, a .gz and a .br copy for servers that send
+# them to browsers that accept them. Nothing else: the folder is what a host
+# serves. Included by cmake/programs.cmake once the program helicoid is
+# defined.
+set(site ${CMAKE_BINARY_DIR}/site)
+set_target_properties(helicoid PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
 foreach(name index.html page.js helicoid.webmanifest)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${name} ${site}/${name} COPYONLY)
 endforeach()
+configure_file(${PROJECT_SOURCE_DIR}/platform/web/page.css ${site}/page.css COPYONLY)
 set(page_files index.html page.js page.css helicoid.webmanifest)
 
-# The web app's icons, drawn from icon 101 by helicoid-icon-png
-# (tools/icon-png/icon_png.cpp), built for this machine with its own compiler.
-find_program(HELICOID_HOST_CXX NAMES c++ g++ clang++ NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-set(icon_tool ${CMAKE_BINARY_DIR}/host/helicoid-icon-png)
-set(icon_tool_sources
-    ${PROJECT_SOURCE_DIR}/tools/icon-png/icon_png.cpp ${PROJECT_SOURCE_DIR}/resources/icon.cpp
-    ${PROJECT_SOURCE_DIR}/resources/icon_file.cpp ${PROJECT_SOURCE_DIR}/lib/png/png_writer.cpp)
-add_custom_command(
-  OUTPUT ${icon_tool}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
-  COMMAND ${HELICOID_HOST_CXX} -std=c++17 -O2 -I${PROJECT_SOURCE_DIR} ${icon_tool_sources}
-          ${PROJECT_BINARY_DIR}/resources/helicoid_icon_data.cpp -lpng -o ${icon_tool}
-  # helicoid_icon makes the icon's data file, and changes with it.
-  DEPENDS ${icon_tool_sources} helicoid_icon
-  COMMENT "Building helicoid-icon-png for this machine"
-  VERBATIM)
+# The web app's icons, drawn from icon 101.
+include(${PROJECT_SOURCE_DIR}/cmake/icon-png.cmake)
 set(icons)
 foreach(size 192 512)
   add_custom_command(
     OUTPUT ${site}/icon-${size}.png ${site}/icon-maskable-${size}.png
-    COMMAND ${icon_tool} ${size} ${site}/icon-${size}.png
-    COMMAND ${icon_tool} --maskable ${size} ${site}/icon-maskable-${size}.png
-    DEPENDS ${icon_tool}
+    COMMAND ${HELICOID_ICON_PNG} ${size} ${site}/icon-${size}.png
+    COMMAND ${HELICOID_ICON_PNG} --maskable ${size} ${site}/icon-maskable-${size}.png
+    DEPENDS ${HELICOID_ICON_PNG}
     VERBATIM)
   list(APPEND icons icon-${size}.png icon-maskable-${size}.png)
 endforeach()
@@ -50,4 +41,24 @@ add_custom_command(
           ${CMAKE_CURRENT_LIST_DIR}/service-worker.cmake
   COMMENT "Writing the service worker"
   VERBATIM)
-add_custom_target(helicoid-site ALL DEPENDS ${site}/service-worker.js)
+
+# The compressed copies, of all but the PNG pictures (compressed already):
+# gzip without a name or date in its header, brotli at its best quality.
+find_program(HELICOID_BROTLI brotli REQUIRED)
+set(copies)
+foreach(name ${page_files} helicoid.js helicoid.wasm service-worker.js)
+  set(file ${site}/${name})
+  if(name MATCHES "^helicoid\\.(js|wasm)$")
+    set(made_by helicoid)
+  else()
+    set(made_by ${file})
+  endif()
+  add_custom_command(
+    OUTPUT ${file}.gz ${file}.br
+    COMMAND gzip -9 -n -k -f ${file}
+    COMMAND ${HELICOID_BROTLI} -q 11 -k -f ${file}
+    DEPENDS ${made_by}
+    VERBATIM)
+  list(APPEND copies ${file}.gz ${file}.br)
+endforeach()
+add_custom_target(helicoid-site ALL DEPENDS ${site}/service-worker.js ${copies})

@@ -1,4 +1,4 @@
-#include "tools/snapshot/snapshot_options.h"
+#include "programs/snapshot/snapshot_options.h"
 
 #include <cerrno>
 #include <cmath>

@@ -146,7 +146,9 @@ run_tests() {
   cmake --build "$build" -j2 "${targets[@]}" >>"$work/build.log" 2>&1 || return 2
   local stop=(--stop-on-failure)
   [ "$allTests" = 1 ] && stop=()
-  ctest --test-dir "$build" -L "$tests" -j2 --timeout "$timeout" "${stop[@]}" \
+  # (The tree checks look at the sources' form, not what they do, and need a
+  # git checkout, which the copy is not.)
+  ctest --test-dir "$build" -L "$tests" -E '^Tree[.]' -j2 --timeout "$timeout" "${stop[@]}" \
     >"$work/test.log" 2>&1 && return 0
   sed -n '/The following tests FAILED:/,$p' "$work/test.log" |
     sed -n 's/^[[:space:]]*[0-9]* - \(.*\)$/\1/p' | tr '\n' ' '

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Share of a spin frame spent in the viewer's own code (app/ scene/ trackball/
-# glcontext/ model/) rather than in the GL driver, measured two ways on
+# glcontext/ model/ records/, one library each) rather than in the GL driver, measured two ways on
 # helicoid-bench --spin: perf samples (time, all threads) and callgrind
 # instruction counts (the spin frames only).
 #   bench/own-code-share.sh BUILD_DIR [FRAMES]
@@ -9,17 +9,31 @@ set -euo pipefail
 build=${1:?usage: own-code-share.sh BUILD_DIR [FRAMES]}
 frames=${2:-1500}
 bench=$build/bench/helicoid-bench
-library=$build/libhelicoid_viewer.a
+die() {
+  echo "own-code-share: $*" >&2
+  exit 1
+}
+libraries=()
+for folder in app scene trackball glcontext model records; do
+  libraries+=("$build/$folder/libhelicoid_$folder.a")
+done
+for input in "$bench" "${libraries[@]}"; do
+  [[ -f "$input" ]] || die "$input is missing (cmake --build $build --target helicoid-bench)"
+done
+command -v perf >/dev/null || command -v valgrind >/dev/null || die "neither perf nor valgrind is installed"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The viewer's functions: every text symbol its library defines.
-nm -C --defined-only "$library" 2>/dev/null | awk '$2 ~ /^[Tt]$/ {$1 = ""; $2 = ""; sub(/^  /, ""); print}' |
-  sort -u >"$work/own-symbols"
+# The viewer's functions: every text symbol its libraries define.
+nm -C --defined-only "${libraries[@]}" >"$work/nm.txt" || die "nm cannot read the viewer's libraries"
+awk '$2 ~ /^[Tt]$/ {$1 = ""; $2 = ""; sub(/^  /, ""); print}' "$work/nm.txt" | sort -u >"$work/own-symbols"
+[[ -s "$work/own-symbols" ]] || die "the viewer's libraries define no functions"
 
 if command -v perf >/dev/null; then
-  perf record -q -F 2000 -o "$work/perf.data" "$bench" --spin "$frames" >"$work/bench.txt" 2>&1
+  perf record -q -F 2000 -o "$work/perf.data" "$bench" --spin "$frames" >"$work/bench.txt" 2>&1 ||
+    die "perf record failed: $(tail -3 "$work/bench.txt")"
   frame_ms=$(sed -n 's/^spin frames drawn: [0-9]*, \([0-9.]*\) ms\/frame$/\1/p' "$work/bench.txt")
+  [[ -n "$frame_ms" ]] || die "helicoid-bench --spin printed no frame time: $(tail -3 "$work/bench.txt")"
   perf report -i "$work/perf.data" --no-children --sort comm,dso,sym --stdio -g none \
     -F overhead,sample,comm,dso,sym -t '|' 2>/dev/null | grep -v '^#' | grep -v '^$' >"$work/perf.txt"
   # perf prints names without their parameter lists; compare them that way.

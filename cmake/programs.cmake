@@ -61,8 +61,9 @@ if(HELICOID_BUILD_SDL)
   target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_icon_resources helicoid_platform_sdl)
 endif()
 
-set(snapshot_dir ${PROJECT_SOURCE_DIR}/tools/snapshot)
-add_library(helicoid_snapshot_options STATIC ${snapshot_dir}/snapshot_options.cpp)
+set(snapshot_dir ${PROJECT_SOURCE_DIR}/programs/snapshot)
+add_library(helicoid_snapshot_options STATIC ${snapshot_dir}/snapshot_options.cpp
+            ${snapshot_dir}/snapshot_output.cpp)
 target_link_libraries(helicoid_snapshot_options PUBLIC helicoid_viewer helicoid_png)
 add_executable(helicoid-snapshot ${snapshot_dir}/snapshot_main.cpp)
 target_link_libraries(helicoid-snapshot PRIVATE helicoid_snapshot_options helicoid_harness)

@@ -28,11 +28,18 @@ bool HasExtension(EGLDisplay display, const char* name) {
   return false;
 }
 
-// An initialised display with the desktop OpenGL API bound, or EGL_NO_DISPLAY.
+// An initialised display that offers desktop OpenGL, or EGL_NO_DISPLAY: the
+// API binds and at least one config renders with it. (A device may offer
+// only OpenGL ES; eglBindAPI succeeds whatever the display, as it holds for
+// the calling thread, so the configs decide.)
 EGLDisplay Open(EGLDisplay d) {
   EGLint major = 0, minor = 0;
   if (d == EGL_NO_DISPLAY || !eglInitialize(d, &major, &minor)) return EGL_NO_DISPLAY;
-  if (!eglBindAPI(EGL_OPENGL_API)) {
+  const EGLint desktopGL[] = {EGL_SURFACE_TYPE, EGL_DONT_CARE, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                              EGL_NONE};
+  EGLint configs = 0;
+  if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(d, desktopGL, nullptr, 0, &configs) ||
+      configs == 0) {
     eglTerminate(d);
     return EGL_NO_DISPLAY;
   }
@@ -142,6 +149,9 @@ bool OffscreenGL::Create(int width, int height, std::string* error) {
   if (!ChooseConfig(display, pbuffer, &config, error)) return false;
   const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION, 1, EGL_CONTEXT_MINOR_VERSION, 1,
                                    EGL_NONE};
+  // The bound API is the calling thread's, which need not be the one that
+  // opened the display.
+  eglBindAPI(EGL_OPENGL_API);
   EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttribs);
   if (context == EGL_NO_CONTEXT) {
     *error = "EGL cannot create an OpenGL 1.1 compatibility context";

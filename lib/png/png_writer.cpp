@@ -3,7 +3,7 @@
 #include <png.h>
 #include <setjmp.h>
 
-namespace snapshot {
+namespace png {
 
 namespace {
 
@@ -64,4 +64,4 @@ bool WritePng(FILE* file, int width, int height, const std::vector<unsigned char
   return true;
 }
 
-}  // namespace snapshot
+}  // namespace png

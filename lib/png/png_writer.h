@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace snapshot {
+namespace png {
 
 // Writes `rgba` (rows top to bottom, 4 bytes a pixel) as an 8-bit RGB PNG.
 // The alpha channel is dropped: the viewer's frames are opaque. On failure
@@ -13,4 +13,4 @@ namespace snapshot {
 bool WritePng(FILE* file, int width, int height, const std::vector<unsigned char>& rgba,
               std::string* error);
 
-}  // namespace snapshot
+}  // namespace png

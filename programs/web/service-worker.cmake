@@ -1,5 +1,6 @@
-# Writes the site's service worker with the files it keeps and a version that
-# is a digest of their contents.
+# Writes the site's service worker with the files it keeps, the SHA-256 digest
+# of each (the worker keeps a file only if its bytes match), and a version
+# that is a digest of them all.
 #   cmake -DSITE=dir -DFILES=a;b;... -DTEMPLATE=service-worker.js.in -P service-worker.cmake
 foreach(var SITE FILES TEMPLATE)
   if(NOT DEFINED ${var})
@@ -7,16 +8,24 @@ foreach(var SITE FILES TEMPLATE)
   endif()
 endforeach()
 set(digests "")
-set(names "'./'")
+set(files "")
 foreach(name IN LISTS FILES)
   if(NOT EXISTS "${SITE}/${name}")
     message(FATAL_ERROR "service-worker.cmake: ${SITE}/${name} is missing")
   endif()
   file(SHA256 "${SITE}/${name}" digest)
   string(APPEND digests "${name} ${digest}\n")
-  string(APPEND names ", '${name}'")
+  string(APPEND files ",\n    '${name}': '${digest}'")
+  # The folder's own address is the page.
+  if(name STREQUAL "index.html")
+    string(APPEND files ",\n    './': '${digest}'")
+  endif()
 endforeach()
+if(NOT digests MATCHES "(^|\n)index.html ")
+  message(FATAL_ERROR "service-worker.cmake: index.html is not among the files")
+endif()
 string(SHA256 version "${digests}")
 string(SUBSTRING "${version}" 0 16 HELICOID_SITE_VERSION)
-set(HELICOID_SITE_FILES "${names}")
+string(SUBSTRING "${files}" 1 -1 HELICOID_SITE_FILES)
+string(APPEND HELICOID_SITE_FILES "\n")
 configure_file("${TEMPLATE}" "${SITE}/service-worker.js" @ONLY)

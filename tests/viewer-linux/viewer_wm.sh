@@ -56,13 +56,20 @@ else
   fail "after maximising: client ${mw}x$mh at ($mx, $my), frame extents $left $top, $state"
 fi
 
-# --- Shift+F toggles nothing, so the 'f' after it turns the fog on (had
-# Shift+F counted as 'f', the 'f' would turn it off again).
+# --- Shift+F toggles nothing, so the 'f' after it turns the fog on, and the
+# fog is still on once a later 'p' shows its outlines: keys are handled in
+# order, so by then Shift+F has been too (had it counted as 'f', the fog
+# would be off again).
+CLIENT="${mw}x$mh+$mx+$my"
 xdotool windowactivate --sync "$main" 2>/dev/null
 xdotool keydown shift key f keyup shift key f
-fog_on() { shot "$work/fog.png" && near "$(pixel "$work/fog.png" $((mx + 5)) $((my + 5)))" 128,64,64 2; }
-wait_until 10 fog_on && pass "Shift+F toggles nothing; 'f' turns the fog on" ||
-  fail "after Shift+F and 'f' the background is $(pixel "$work/fog.png" $((mx + 5)) $((my + 5))), not the fog's 128,64,64"
+fog_on() { LAST_SHOT=$(shoot_client) && near "$(pixel "$LAST_SHOT" 5 5)" 128,64,64 2; }
+wait_until 10 fog_on || fail "after Shift+F and 'f' the background is $(pixel "$LAST_SHOT" 5 5), not the fog's 128,64,64"
+filled=$(pixels_not "$LAST_SHOT" 128,64,64)
+xdotool key p
+outlines() { LAST_SHOT=$(shoot_client) && (($(pixels_not "$LAST_SHOT" 128,64,64) * 4 < filled * 3)); }
+wait_until 10 outlines && pass "Shift+F toggles nothing; 'f' turns the fog on, and it is on once 'p' is handled" ||
+  fail "after Shift+F, 'f' and 'p' the background is $(pixel "$LAST_SHOT" 5 5), $(pixels_not "$LAST_SHOT" 128,64,64) pixels not fog (filled: $filled)"
 
 # --- A flick sets it spinning; minimized, it draws nothing and waits.
 CLIENT=819x819+$mx+$my

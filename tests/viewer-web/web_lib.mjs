@@ -24,9 +24,10 @@ const kTypes = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'applic
                 '.css': 'text/css', '.png': 'image/png', '.webmanifest': 'application/manifest+json'};
 
 // Serves the folder root; while `offline` is set, every request fails as if
-// the network were gone.
+// the network were gone; `override[path]`, where set, turns a file's bytes
+// into others (a deploy half done).
 export async function serve(root) {
-  const site = {offline: false};
+  const site = {offline: false, override: {}};
   const server = http.createServer((request, response) => {
     if (site.offline) {
       request.socket.destroy();
@@ -42,7 +43,7 @@ export async function serve(root) {
         return;
       }
       response.writeHead(200, {'Content-Type': kTypes[path.extname(file)] || 'application/octet-stream'});
-      response.end(data);
+      response.end(site.override[name] ? site.override[name](data) : data);
     });
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));

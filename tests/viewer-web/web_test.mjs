@@ -5,9 +5,9 @@
 // without WebGL 2; without a mouse: arrows and Space, the page's controls
 // with axe-core's rules, and the help line; in Chromium and Firefox also
 // reduced motion, keyboard and screen-reader use (axe-core) and the content
-// policy, and in Chromium the installed web app without a network. One group
-// of checks per function; every engine runs the same groups, except those
-// its driver lacks.
+// policy, and in Chromium the installed web app without a network and its
+// worker through a deploy half done. One group of checks per function; every
+// engine runs the same groups, except those its driver lacks.
 //
 //   node web_test.mjs ENGINE SITE_DIR SNAPSHOT_PROGRAM [ARTIFACT_DIR]
 //
@@ -491,6 +491,64 @@ async function installedOffline(browser, server) {
   server.offline = false;
 }
 
+// Chromium: a deploy caught half done, the server offering a new worker
+// while it answers a wrong helicoid.wasm: the install fails and keeps no
+// cache, and the old worker goes on serving its own build. Once the files
+// are whole the new worker takes over and removes the old build's cache, and
+// no cache of another scope on the origin.
+async function workerKeepsItsBuild(browser, server) {
+  const wasmBytes = fs.statSync(path.join(site, 'helicoid.wasm')).size;
+  // A context of its own: no page of the earlier groups holds on to its worker.
+  const context = await browser.createBrowserContext();
+  const page = await context.newPage();
+  await page.goto(server.url);
+  await page.waitForFunction(
+      async () => (await navigator.serviceWorker.getRegistration())?.active?.state === 'activated',
+      {timeout: 10000});
+  await page.reload();  // now from the worker
+  const before = await page.evaluate(async () => {
+    for (const other of [`helicoid ${location.origin}/elsewhere/ 1`, 'helicoid-0123456789abcdef']) {
+      await (await caches.open(other)).put('x', new Response('x'));
+    }
+    return (await caches.keys()).sort();
+  });
+  const update = (target) => target.evaluate(async () => {
+    const registration = await navigator.serviceWorker.getRegistration();
+    await registration.update().catch(() => {});
+    const worker = registration.installing;
+    await new Promise((resolve) => {
+      const settled = () => !worker || worker.state !== 'installing';
+      if (settled()) resolve();
+      worker?.addEventListener('statechange', () => settled() && resolve());
+    });
+    const wasm = await (await fetch('helicoid.wasm')).arrayBuffer();
+    return {worker: worker?.state ?? 'none', caches: (await caches.keys()).sort(), wasm: wasm.byteLength};
+  });
+  // The next build, which takes over as soon as it is installed.
+  const nextBuild = (data) => String(data).replace(/const kVersion = '[^']*'/, "const kVersion = 'next'") +
+      "self.addEventListener('install', () => self.skipWaiting());\n";
+  server.override = {'/service-worker.js': nextBuild, '/helicoid.wasm': () => 'not this build'};
+  const refused = await update(page);
+  check(refused.worker === 'redundant' && JSON.stringify(refused.caches) === JSON.stringify(before) &&
+            refused.wasm === wasmBytes,
+        `a new worker while the server has a wrong helicoid.wasm: ${JSON.stringify(refused)}; ` +
+            `the old build serves ${refused.wasm} of ${wasmBytes} bytes`);
+  // (A page that the old worker serves keeps it from handing over here: reload
+  // the page past it.)
+  server.override = {'/service-worker.js': nextBuild};
+  await page.setBypassServiceWorker(true);
+  await page.reload();
+  const accepted = await update(page);
+  const old = before.find((name) => name.startsWith(`helicoid ${server.url} `));
+  const kept = await page.waitForFunction(async (old) => !(await caches.keys()).includes(old), {timeout: 10000}, old)
+                   .then(() => page.evaluate(async () => (await caches.keys()).sort()), () => 'not activated');
+  check(['installed', 'activating', 'activated'].includes(accepted.worker) && JSON.stringify(kept) === JSON.stringify(
+            [...before.filter((name) => name !== old), `helicoid ${server.url} next`].sort()),
+        `whole files: the new worker is ${accepted.worker}; once it takes over the caches are ${JSON.stringify(kept)}`);
+  server.override = {};
+  await context.close();
+}
+
 // Without WebGL 2 the viewer cannot draw: it says so in a box and ends with
 // exit code 1, its window gone.
 async function withoutWebGL2(url) {
@@ -554,7 +612,10 @@ try {
       await resized(second, {width: 460, height: 220});
     }
     await endsCleanly(second, 'the close box', () => second.click('.helicoid-close'));
-    if (engineName === 'chromium') await installedOffline(browser, server);
+    if (engineName === 'chromium') {
+      await installedOffline(browser, server);
+      await workerKeepsItsBuild(browser, server);
+    }
   } finally {
     await browser.close();
   }

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string error;
-  bool written = snapshot::WritePng(file, n, n, rgba, &error);
+  bool written = png::WritePng(file, n, n, rgba, &error);
   if (fclose(file) != 0 && written) {
     written = false;
     error = strerror(errno);

@@ -1,9 +1,7 @@
 // helicoid-snapshot: runs the viewer on the headless backend, takes the first
 // frame it presents (after the requested keys and turns) and writes it as a
-// PNG. A regular file is written to a temporary name in its folder and renamed
-// into place only when complete, so a failed run leaves no file behind. Any
-// other target (a pipe, a device, "-" for standard output) is written through:
-// replacing it would break the pipeline or the device it stands for.
+// PNG, as snapshot_output.h says: a regular file is replaced whole or not at
+// all, anything else is written through.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -20,16 +18,14 @@
 #include "platform/headless.h"
 #include "lib/harness/viewer_harness.h"
 #include "lib/png/png_writer.h"
-#include "tools/snapshot/snapshot_options.h"
+#include "programs/snapshot/snapshot_options.h"
+#include "programs/snapshot/snapshot_output.h"
 #include "trackball/trackball.h"
 
 namespace {
 
 const int kBadInput = 2;
 const int kFailed = 1;  // the picture could not be drawn or written
-
-// The temporary file that an exit before the rename must remove.
-std::string gPendingFile;
 
 // Everything the platform writes to stderr during a run (the echo of the
 // information box, for one) is held back and shown only if the run fails.
@@ -73,25 +69,13 @@ void CaptureStderr() {
 // Runs at any exit, including the viewer's own exit(1) on a start-up failure.
 void CleanUpAtExit() {
   ReplayCapturedStderr();
-  if (!gPendingFile.empty()) unlink(gPendingFile.c_str());
+  snapshot::RemoveTemporaryFile();
 }
 
 int Fail(int status, const std::string& message) {
   ReplayCapturedStderr();
   std::fprintf(stderr, "helicoid-snapshot: %s\n", message.c_str());
   return status;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The screen height for which the viewer's window (0.8 x the height,
@@ -156,88 +140,21 @@ bool DrawViewerFrame(const snapshot::Options& options, std::vector<unsigned char
   return true;
 }
 
-// Where the picture goes: a temporary file renamed over a regular target, or
-// the target itself.
-struct Output {
-  int fd = -1;
-  bool replace = false;  // write to gPendingFile, then rename it over the target
-};
-
-std::string CannotWrite(const std::string& path, const char* why) {
-  return "cannot write '" + path + "': " + why;
-}
-
-bool OpenOutput(const std::string& path, Output* output, std::string* error) {
-  if (path == "-") {
-    output->fd = STDOUT_FILENO;
-    return true;
-  }
-  struct stat target;
-  const bool exists = stat(path.c_str(), &target) == 0;
-  if (exists && S_ISDIR(target.st_mode)) {
-    *error = CannotWrite(path, std::strerror(EISDIR));
-    return false;
-  }
-  if (exists && !S_ISREG(target.st_mode)) {
-    output->fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (output->fd < 0) *error = CannotWrite(path, std::strerror(errno));
-    return output->fd >= 0;
-  }
-  std::string temporary = FolderOf(path) + "/." + BaseOf(path) + ".XXXXXX";
-  std::vector<char> pattern(temporary.begin(), temporary.end());
-  pattern.push_back('\0');
-  output->fd = mkstemp(pattern.data());
-  if (output->fd < 0) {
-    *error = CannotWrite(path, std::strerror(errno));
-    return false;
-  }
-  gPendingFile = pattern.data();
-  output->replace = true;
-  return true;
-}
-
-// Encodes the picture, writes all of it, and for a regular file syncs it and
-// renames it into place. On failure the temporary file is removed at exit.
-bool WriteOutput(Output* output, const snapshot::Options& options,
-                 const std::vector<unsigned char>& pixels, std::string* error) {
-  const std::string& path = options.output;
+// The picture as PNG bytes.
+bool EncodePng(const std::vector<unsigned char>& pixels, int size, std::string* png,
+               std::string* error) {
   char* data = nullptr;
-  size_t size = 0;
-  FILE* memory = open_memstream(&data, &size);
+  size_t length = 0;
+  FILE* memory = open_memstream(&data, &length);
   if (memory == nullptr) {
-    *error = CannotWrite(path, std::strerror(errno));
+    *error = std::strerror(errno);
     return false;
   }
-  std::string why;
-  const bool encoded = snapshot::WritePng(memory, options.size, options.size, pixels, &why);
+  const bool encoded = png::WritePng(memory, size, size, pixels, error);
   std::fclose(memory);
-  const std::string png(data != nullptr ? data : "", encoded ? size : 0);
+  if (encoded) png->assign(data, length);
   std::free(data);
-  if (!encoded) {
-    *error = CannotWrite(path, why.c_str());
-    return false;
-  }
-  for (size_t done = 0; done < png.size();) {
-    const ssize_t n = write(output->fd, png.data() + done, png.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = CannotWrite(path, std::strerror(n < 0 ? errno : EIO));
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (!output->replace) return true;
-  // mkstemp makes the file private; give it the mode a new file would get.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(output->fd, 0666 & ~mask);
-  if (fsync(output->fd) != 0 || close(output->fd) != 0 ||
-      rename(gPendingFile.c_str(), path.c_str()) != 0) {
-    *error = CannotWrite(path, std::strerror(errno));
-    return false;
-  }
-  gPendingFile.clear();
-  return true;
+  return encoded;
 }
 
 }  // namespace
@@ -253,12 +170,14 @@ int main(int argc, char** argv) {
   }
 
   std::atexit(CleanUpAtExit);
+  snapshot::RemoveTemporaryOnSignals();
   // A reader that goes away is a write error, reported as such.
   signal(SIGPIPE, SIG_IGN);
 
-  // The output must be writable before any drawing starts.
-  Output output;
-  if (!OpenOutput(options.output, &output, &error)) return Fail(kBadInput, error);
+  // Where the picture goes is settled, and checked, before anything is
+  // drawn; nothing is made on the disk until the picture is ready.
+  snapshot::Output output;
+  if (!snapshot::PrepareOutput(options.output, &output, &error)) return Fail(kBadInput, error);
 
   // Where the GL cannot draw the picture as the viewer does, nothing is drawn.
   {
@@ -271,6 +190,10 @@ int main(int argc, char** argv) {
   if (!DrawViewerFrame(options, &pixels, &error)) return Fail(kFailed, error);
   DropCapturedStderr();
 
-  if (!WriteOutput(&output, options, pixels, &error)) return Fail(kFailed, error);
+  std::string png;
+  if (!EncodePng(pixels, options.size, &png, &error)) {
+    return Fail(kFailed, "cannot encode the picture: " + error);
+  }
+  if (!snapshot::WriteOutput(&output, png, &error)) return Fail(kFailed, error);
   return 0;
 }

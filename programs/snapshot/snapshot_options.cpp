@@ -1,4 +1,4 @@
-#include "tools/snapshot/snapshot_options.h"
+#include "programs/snapshot/snapshot_options.h"
 
 #include <cerrno>
 #include <cmath>
@@ -160,12 +160,16 @@ const char* UsageText() {
          "                     one trackball step; may be repeated, applied in order\n"
          "  --help             show this text\n"
          "\n"
-         "A regular file is replaced only once the whole picture is written; a pipe or\n"
-         "a device is written to as it is.\n"
+         "The picture is drawn first. A regular file is replaced whole or not at all,\n"
+         "keeping its mode and owner; a symbolic link stays and its target gets the\n"
+         "picture; a file with other names, or in a folder the user may not write, is\n"
+         "rewritten in place. A pipe, a device, /dev/stdout, /dev/fd/N and '-' are\n"
+         "written through; nothing is made in /dev or /proc.\n"
          "\n"
-         "Exit status: 0 written; 2 bad input, or an output that cannot be opened;\n"
-         "1 the picture could not be drawn or written (a full disk, a closed pipe); a\n"
-         "regular file is then left as it was and no temporary file remains.\n";
+         "Exit status: 0 written; 2 bad input, or an output that cannot be written;\n"
+         "1 the picture could not be drawn or written (a full disk, a closed pipe, a\n"
+         "file-size limit): the old picture is then left as it was and no temporary\n"
+         "file remains.\n";
 }
 
 }  // namespace snapshot

@@ -1,0 +1,39 @@
+// Where helicoid-snapshot's picture goes, and how it gets there without
+// losing what was there before.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace snapshot {
+
+struct Output {
+  enum Kind {
+    kThrough,  // an open descriptor, a device or a pipe: written as it is
+    kReplace,  // a regular file (or none yet): a new file renamed over it
+    kInPlace,  // a regular file whose folder cannot be written, or with other
+               // names (hard links): rewritten in place
+  };
+  Kind kind = kReplace;
+  std::string shown;   // the path as the user gave it, for messages
+  std::string target;  // the file itself, symbolic links followed
+  int fd = -1;         // kThrough: opened before drawing
+};
+
+// Works out what `path` names and checks that it can be written, before
+// anything is drawn. Creates and changes nothing on the disk (a pipe or a
+// device is opened). On failure puts one line into *error.
+bool PrepareOutput(const std::string& path, Output* output, std::string* error);
+
+// Writes `data` as PrepareOutput decided. A regular file is either the old
+// one or the new one whatever happens: on failure the old file is left as it
+// was and no temporary file remains.
+bool WriteOutput(Output* output, const std::string& data, std::string* error);
+
+// Removes a temporary file still waiting for its rename, on TERM, INT, HUP,
+// QUIT and XFSZ (then ends the process as the signal would have) and at exit.
+void RemoveTemporaryOnSignals();
+void RemoveTemporaryFile();
+
+}  // namespace snapshot

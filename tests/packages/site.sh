@@ -16,8 +16,9 @@ x_work
 
 # --- The folder.
 [[ -f "$site/service-worker.js" ]] || die "no service worker in $site: not a built site"
-loaded=$(sed -n 's/^const kFiles = \[\(.*\)\];$/\1/p' "$site/service-worker.js" | tr -d "' " |
-  tr ',' '\n' | grep -v '^\./$')
+# The worker's table: one "'name': 'sha256'," line a file.
+loaded=$(sed -n "s/^ *'\([^']*\)': '[0-9a-f]\{64\}',\{0,1\}\$/\1/p" "$site/service-worker.js" |
+  grep -v '^\./$')
 [[ -n "$loaded" ]] || die "no file list in $site/service-worker.js"
 expected=()
 for name in $loaded service-worker.js; do

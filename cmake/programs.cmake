@@ -50,8 +50,8 @@ endif()
 if(EMSCRIPTEN)
   add_executable(helicoid ${PROJECT_SOURCE_DIR}/programs/web_main.cpp)
   target_link_libraries(helicoid PRIVATE helicoid_viewer helicoid_icon_resources helicoid_platform_web)
-  # build-web/index.html, helicoid.js, helicoid.wasm.
-  set_target_properties(helicoid PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  # helicoid.js and helicoid.wasm, into the site folder (site.cmake).
+  set_target_properties(helicoid PROPERTIES SUFFIX ".js")
   include(${PROJECT_SOURCE_DIR}/programs/web/site.cmake)
   return()
 endif()

@@ -76,8 +76,9 @@ var LibraryHelicoidPage = {
     },
 
     // Whether the user's system asks for reduced motion, as it does now.
+    REDUCED_MOTION: '(prefers-reduced-motion: reduce)',
     calm: function() {
-      return !!window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches;
+      return !!window.matchMedia && window.matchMedia(HxPage.REDUCED_MOTION).matches;
     },
 
     // Lets the left button go at (x, y), ending a drag pressed at
@@ -94,7 +95,7 @@ var LibraryHelicoidPage = {
     // a release at its press point ends the spin as it ends a drag.
     watchMotion: function() {
       if (!window.matchMedia) return;
-      window.matchMedia('(prefers-reduced-motion: reduce)').addEventListener('change', function(e) {
+      window.matchMedia(HxPage.REDUCED_MOTION).addEventListener('change', function(e) {
         var s = HxPage.spinning;
         if (!e.matches || !s || !HxPage.windows[s.id] || HxPage.pointer !== null || HxPage.turning !== null) return;
         HxPage.spinning = null;

@@ -29,11 +29,7 @@ fi
 xdotool key --window "$box" Return
 
 main=$(find_listed_window " soft by Quenmarrow" 20) || { fail "main window did not appear"; exit 1; }
-geometry=$(xwininfo -id "$main")
-x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")
-y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")
-w=$(awk '/Width:/ {print $2}' <<<"$geometry")
-h=$(awk '/Height:/ {print $2}' <<<"$geometry")
+read -r x y w h <<<"$(client_geometry "$main")"
 if [[ "$x,$y,$w,$h" == "50,50,819,819" ]]; then pass "window 819 x 819 at (50, 50)"; else fail "window at $x,$y size ${w}x$h"; fi
 
 # The window icon is the program's 32 x 32 picture, handed to the platform at start-up.

@@ -1,16 +1,4 @@
-# Cross-compiles for 32-bit Windows with the mingw-w64 toolchain (i686).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
-
+# Cross-compiles for 32-bit Windows (x86) with the mingw-w64 toolchain.
 set(HELICOID_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${HELICOID_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${HELICOID_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${HELICOID_MINGW_PREFIX}-windres)
-
-# Libraries and headers come from the mingw-w64 sysroot only; programs (such
-# as code generators) would come from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${HELICOID_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

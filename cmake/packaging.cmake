@@ -53,6 +53,16 @@ set(generated ${PROJECT_BINARY_DIR}/packaging)
 set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 
 if(WIN32)
+  # The manifest names the program's processor, and the common controls of
+  # that processor: a 64-bit program that asked for the x86 ones would get no
+  # message box at all.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(windows_flavour x64)
+    set(HELICOID_MANIFEST_ARCH amd64)
+  else()
+    set(windows_flavour i686)
+    set(HELICOID_MANIFEST_ARCH x86)
+  endif()
   if(TARGET helicoid)
     set(HELICOID_MANIFEST ${generated}/helicoid.manifest)
     configure_file(${PROJECT_SOURCE_DIR}/resources/helicoid.manifest.in ${HELICOID_MANIFEST} @ONLY)
@@ -67,7 +77,7 @@ if(WIN32)
   endif()
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME helicoid-${PROJECT_VERSION}-windows-i686)
+  set(CPACK_PACKAGE_FILE_NAME helicoid-${PROJECT_VERSION}-windows-${windows_flavour})
   # The setup program, with `cpack -G NSIS` (makensis runs on Linux too). Run
   # by an administrator, as it asks to be, it installs for all users into
   # Program Files\helicoid, with a Start menu folder holding helicoid and the
@@ -103,7 +113,32 @@ if(WIN32)
   # CPack's uninstaller removes the key Software\VENDOR\helicoid and would
   # leave the vendor's key empty behind it; these lines run after that.
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX 'Software\\\\${HELICOID_VENDOR}'")
-  # The setup program's name says what it is: helicoid-VERSION-windows-i686-setup.exe.
+  # The 64-bit program's setup program is a 64-bit program itself (NSIS's
+  # amd64-unicode target): it installs into the 64-bit Program Files and
+  # writes its registry entries, the uninstaller's included, in the 64-bit
+  # view, where 64-bit Windows looks for an installed 64-bit program. CPack's
+  # script has no place for either, so it is made from CPack's own with the
+  # two additions; the build stops if that script no longer has the places.
+  if(windows_flavour STREQUAL x64)
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+    file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in nsis_script)
+    set(nsis_edits
+        "  !define VERSION" "  Target amd64-unicode\n  !define VERSION"
+        "Function .onInit\n" "Function .onInit\n  SetRegView 64\n"
+        "Function un.onInit\n" "Function un.onInit\n  SetRegView 64\n")
+    while(nsis_edits)
+      list(POP_FRONT nsis_edits from to)
+      string(FIND "${nsis_script}" "${from}" at)
+      if(at EQUAL -1)
+        message(FATAL_ERROR "CPack's NSIS script has no '${from}': the 64-bit setup program cannot be made")
+      endif()
+      string(REPLACE "${from}" "${to}" nsis_script "${nsis_script}")
+    endwhile()
+    file(WRITE ${generated}/nsis/NSIS.template.in "${nsis_script}")
+    set(CPACK_MODULE_PATH ${generated}/nsis)
+  endif()
+  # The setup program's name says what it is: helicoid-VERSION-windows-i686-setup.exe
+  # (or -x64-setup.exe).
   set(HELICOID_CPACK_NAMES
       "if(CPACK_GENERATOR STREQUAL NSIS)\n"
       "  set(CPACK_PACKAGE_FILE_NAME \"\${CPACK_PACKAGE_FILE_NAME}-setup\")\n"

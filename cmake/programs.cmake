@@ -17,10 +17,17 @@ if(WIN32)
 
   # The program's only code is the viewer library; its entry WinMain lives in
   # there. Nothing refers to WinMain before the runtime's start-up library is
-  # scanned, after ours, so ask the linker for it up front (32-bit stdcall name).
+  # scanned, after ours, so ask the linker for it up front, by the name the
+  # target gives it: 32-bit stdcall decorates it, x64 has one convention.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(winmain_symbol _WinMain@16)
+  else()
+    set(winmain_symbol WinMain)
+  endif()
   add_executable(helicoid WIN32 ${rc})
   target_link_libraries(helicoid PRIVATE helicoid_viewer opengl32 gdi32 user32)
-  target_link_options(helicoid PRIVATE ${HELICOID_WINDOWS_LINK_OPTIONS} -Wl,--undefined=_WinMain@16)
+  target_link_options(helicoid PRIVATE ${HELICOID_WINDOWS_LINK_OPTIONS}
+                      -Wl,--undefined=${winmain_symbol})
   set(programs helicoid)
 
   option(HELICOID_WINDOWS_TEST_PROGRAMS "Build the Windows programs that the Wine tests run" ON)
@@ -40,7 +47,8 @@ if(WIN32)
     endforeach()
     list(APPEND programs helicoid-icon-probe helicoid-pixel-format-failure helicoid-window-info)
   endif()
-  # They land at the top of the build folder: build-windows-i686/helicoid.exe.
+  # They land at the top of the build folder: build-windows-i686/helicoid.exe
+  # (build-windows-x64/ for the 64-bit program).
   set_target_properties(${programs} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   return()
 endif()

@@ -24,8 +24,12 @@ browser_pkgs=(chromium firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0)
 font_pkgs=(libfontconfig-dev libfreetype-dev libsdl2-ttf-dev fonts-dejavu-core)
 run_pkgs+=("${font_pkgs[@]}") test_pkgs+=("${font_pkgs[@]}" weston i3-wm sway grim fonts-terminus-otb)
 command -v npm >/dev/null || browser_pkgs+=(nodejs npm)
-windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libgl1:i386
-              libgl1-mesa-dri:i386 libglx-mesa0:i386)
+# Both Windows programs (32- and 64-bit) and Wine for each: the 64-bit side
+# runs everywhere, the 32-bit side only where the kernel runs 32-bit x86 code
+# (it installs either way). wrestool (icoutils) reads a program's resources
+# without running it.
+windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386
+              libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 icoutils)
 # The packages: the checker of the .deb, and makensis for the Windows setup
 # program; diffoscope shows where two builds of a package differ, disorderfs
 # shuffles the order of folders for the second one; curl asks the site's
@@ -33,8 +37,9 @@ windows_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64 wine wine64 wine32:i386 libg
 test_pkgs+=(lintian diffoscope-minimal disorderfs curl)
 windows_pkgs+=(nsis)
 # tools/package.sh: the Linux build, dpkg-shlibdeps and file for the .deb's
-# Depends, mingw-w64 and makensis for the Windows .zip and setup program.
-package_pkgs=("${run_pkgs[@]}" dpkg-dev file python3 g++-mingw-w64-i686 binutils-mingw-w64 nsis)
+# Depends, mingw-w64 and makensis for the Windows .zips and setup programs.
+package_pkgs=("${run_pkgs[@]}" dpkg-dev file python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64
+              binutils-mingw-w64 nsis)
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows setup program (CPack's NSIS generator) under Wine, in a fresh
 # prefix with a throwaway HOME, as an administrator would use it:
-#  - `setup.exe /S` installs silently into the 32-bit Program Files folder,
-#    for all users: the program, README.md, LICENSE and the uninstaller;
+#  - the setup program is a program of the same kind as helicoid.exe (32- or
+#    64-bit); `setup.exe /S` installs silently into the Program Files folder
+#    of its kind, for all users: the program, README.md, LICENSE and the
+#    uninstaller, with its registry entries in the registry view of its kind;
 #  - the Start menu holds a shortcut to helicoid.exe, with the program's icon
 #    (the picture Wine's menu builder takes from the shortcut is the 32 x 32
 #    icon that the Linux build draws from the same resource);
@@ -31,14 +33,17 @@ cpack --config "$WINDOWS_DIR/CPackConfig.cmake" -G NSIS -B "$ARTIFACTS/pack" \
   >"$ARTIFACTS/cpack.out" 2>&1 || die "cpack -G NSIS failed"
 setup=$(ls "$ARTIFACTS"/pack/helicoid-*-setup.exe) || die "cpack made no setup program"
 echo "setup program $(basename "$setup"), $(stat -c %s "$setup") bytes"
+[[ $(windows_bits "$setup") == "$WINDOWS_BITS" ]] ||
+  die "the setup program is not a $WINDOWS_BITS-bit program: $(file -b "$setup")"
 
 drive_c="$WINEPREFIX/drive_c"
 files() { (cd "$drive_c" && find . -not -path './users/*/Temp*' | sort); }
 files >"$ARTIFACTS/files-before.list"
-# reg_query KEY: the key's values as "NAME=VALUE" lines, seen as a 32-bit
-# program sees the registry (as the setup program does).
+# reg_query KEY: the key's values as "NAME=VALUE" lines, seen as a program of
+# the setup program's kind sees the registry (64-bit Windows keeps a view for
+# each kind, and looks for an installed program in the view of its kind).
 reg_query() {
-  timeout 60 wine reg query "$1" /reg:32 2>/dev/null | tr -d '\r' |
+  timeout 60 "$WINE" reg query "$1" "/reg:$WINDOWS_BITS" 2>/dev/null | tr -d '\r' |
     sed -n 's/^    \(.*\)    REG_[A-Z_]*    \(.*\)$/\1=\2/p'
 }
 

@@ -1,6 +1,10 @@
 # Sourced by the Wine tests: a private Xvfb, a fresh Wine prefix, Windows
 # programs run under `timeout`, windows found with xdotool, screenshots, and a
 # clean end (wineserver -k, prefix removed, Xvfb stopped) however the test ends.
+# The Wine flavour follows the program: a 64-bit helicoid.exe runs under 64-bit
+# Wine in a win64 prefix, a 32-bit one under 32-bit Wine in a win32 prefix.
+# Where the machine runs no 32-bit x86 code, a test of a 32-bit program ends
+# at wine_begin with a skip (exit 77) and one line that says why.
 #
 # The caller sets:
 #   HELICOID_EXE       the built helicoid.exe; the probe programs sit beside it
@@ -38,15 +42,46 @@ on_die() {
   done
 }
 
-# Starts Xvfb (1280 x 1024) and makes a fresh Wine prefix.
+# windows_bits EXE: 64 or 32, from the program's header; anything else fails.
+windows_bits() {
+  case $(file -b "$1") in
+    "PE32+ executable (GUI) x86-64"*) echo 64 ;;
+    "PE32 executable (GUI) Intel 80386"*) echo 32 ;;
+    *) echo "FAIL: $1 is not a Windows GUI program for x86-64 or i386: $(file -b "$1")" >&2; return 1 ;;
+  esac
+}
+
+# Ends the test with a skip when the kernel runs no 32-bit x86 program; found
+# by trying to start one, the 32-bit loader itself.
+skip_without_32bit_code() {
+  local out
+  out=$(/lib/ld-linux.so.2 --version 2>&1) && return 0
+  if [[ "$out" == *"Exec format error"* ]]; then
+    echo "SKIP: this machine runs no 32-bit x86 code (/lib/ld-linux.so.2: Exec format error), so no 32-bit Wine"
+    exit 77
+  fi
+  echo "FAIL: the 32-bit loader does not start: $out (tools/install-deps.sh test installs wine32:i386)" >&2
+  exit 1
+}
+
+# Starts Xvfb (1280 x 1024) and makes a fresh Wine prefix of the program's
+# flavour; WINE is that flavour's loader, for every Windows program the test runs.
 wine_begin() {
   [[ -f "$HELICOID_EXE" ]] || { echo "FAIL: no program at $HELICOID_EXE" >&2; exit 1; }
   WINDOWS_DIR=$(cd "$(dirname "$HELICOID_EXE")" && pwd)
   local tool
   for tool in helicoid-window-info helicoid-icon-probe helicoid-pixel-format-failure; do
     [[ -f "$WINDOWS_DIR/$tool.exe" ]] ||
-      { echo "FAIL: no $tool.exe beside $HELICOID_EXE (built with it by the windows-i686 preset)" >&2; exit 1; }
+      { echo "FAIL: no $tool.exe beside $HELICOID_EXE (built with it by its windows preset)" >&2; exit 1; }
   done
+  WINDOWS_BITS=$(windows_bits "$HELICOID_EXE") || exit 1
+  if [[ $WINDOWS_BITS == 64 ]]; then
+    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+  else
+    skip_without_32bit_code
+    export WINEARCH=win32 WINELOADER=/usr/lib/wine/wine
+  fi
+  WINE=$WINELOADER
   rm -rf "$ARTIFACTS" && mkdir -p "$ARTIFACTS"
   work=$ARTIFACTS  # where shoot_client keeps its pictures
   xvfb_start 1280x1024 || die "no Xvfb"
@@ -54,7 +89,7 @@ wine_begin() {
   export WINEPREFIX
   WINEPREFIX=$(mktemp -d /tmp/helicoid-wine.XXXXXX)
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  timeout 180 wineboot -i >"$ARTIFACTS/wineboot.out" 2>&1 || die "wineboot -i failed"
+  timeout 180 "$WINE" wineboot -i >"$ARTIFACTS/wineboot.out" 2>&1 || die "wineboot -i failed"
   timeout 180 wineserver -w || die "wineserver -w did not return"
 }
 
@@ -63,7 +98,7 @@ wine_begin() {
 wine_start() {
   local name=$1
   shift
-  timeout 120 wine "$@" >"$ARTIFACTS/$name.out" 2>&1 &
+  timeout 120 "$WINE" "$@" >"$ARTIFACTS/$name.out" 2>&1 &
   WINE_PID=$!
 }
 
@@ -91,7 +126,7 @@ wine_exit_code_is() {
 wine_tool() {
   local name=$1
   shift
-  timeout 60 wine "$WINDOWS_DIR/$name.exe" "$@" 2>/dev/null | tr -d '\r'
+  timeout 60 "$WINE" "$WINDOWS_DIR/$name.exe" "$@" 2>/dev/null | tr -d '\r'
 }
 
 # Client area of the main window in screen pixels, from Windows: CLIENT_X,

@@ -15,7 +15,7 @@ source "$(dirname "$0")/wine-lib.sh"
 wine_begin
 
 # --- The icon resource, as Windows loads it from helicoid.exe.
-wine_tool helicoid-icon-probe "$(winepath -w "$HELICOID_EXE" 2>/dev/null)" >"$ARTIFACTS/icon.out" ||
+wine_tool helicoid-icon-probe "$("$WINE" winepath -w "$HELICOID_EXE" 2>/dev/null)" >"$ARTIFACTS/icon.out" ||
   die "helicoid-icon-probe failed"
 for want in 'group 101: 2 images' 'image 0: 32 x 32, 4 bits, 16 colours' \
   'image 1: 32 x 32, 8 bits, 256 colours' 'LoadIconA 101: 32 x 32' \

@@ -9,7 +9,9 @@
 # the copy's browser site is built too (the web preset) and the browser tests
 # (label web) run instead of the fast ones. Faults marked "label: xvfb" (the
 # SDL backend's) are run with -L xvfb: the copy is built with SDL and the
-# display tests (label xvfb) run.
+# display tests (label xvfb) run. Faults marked "label: wine" are run with
+# -L wine: the copy's 64-bit Windows program is built (the windows-x64
+# preset) and its tests under 64-bit Wine run.
 #
 #   tools/mutants.sh              every fault of the list without a label
 #   tools/mutants.sh -L web       every fault labelled web
@@ -17,7 +19,7 @@
 #   options: -a        run every test of the label, not only up to the first failure
 #            -k DIR    keep the copy and its build in DIR, and reuse them
 #            -l FILE   another list of faults
-#            -L LABEL  the faults of this label (web, xvfb), and its tests
+#            -L LABEL  the faults of this label (web, xvfb, wine), and its tests
 #            -n        only check that each fault's original text is there once
 set -euo pipefail
 
@@ -34,7 +36,7 @@ while getopts "ak:l:L:n" option; do
     k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
     l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
     L) testLabel=$OPTARG ;;
-    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb] [-n] [NUMBER...]" >&2; exit 2 ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb|wine] [-n] [NUMBER...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -73,7 +75,7 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done <"$list"
 count=$((n + 1))
-case $testLabel in "" | web | xvfb) ;; *) echo "mutants: no label $testLabel (only web, xvfb)" >&2; exit 2 ;; esac
+case $testLabel in "" | web | xvfb | wine) ;; *) echo "mutants: no label $testLabel (only web, xvfb, wine)" >&2; exit 2 ;; esac
 selected=("$@")
 if [ ${#selected[@]} -eq 0 ]; then
   for i in $(seq 1 "$count"); do [ "${labels[i - 1]}" = "$testLabel" ] && selected+=("$i"); done
@@ -125,8 +127,10 @@ generator=()
 command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
 sdl=OFF
 [ "$testLabel" = xvfb ] && sdl=ON
+# (The linux preset names the copy's Windows programs; only the 64-bit one is
+# built, for the label wine.)
 cmake -S "$copy" --preset linux -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
-  >"$work/configure.log" 2>&1 ||
+  -DHELICOID_WINDOWS_EXE= >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
 # The copy's browser site, where the linux preset's tests look for it
@@ -146,6 +150,10 @@ run_tests() {
     # The browser tests need the site and the reference pictures' program.
     tests='^web$' timeout=300 targets=(--target helicoid-snapshot)
     (cd "$copy" && cmake --build --preset web) >"$work/build.log" 2>&1 || return 2
+  elif [ "$testLabel" = wine ]; then
+    # The program and its probes, and what the Wine tests run beside them.
+    tests='^wine$' timeout=400 targets=(--target helicoid-x-delete-window helicoid-desktop-files)
+    (cd "$copy" && cmake --workflow --preset windows-x64) >"$work/build.log" 2>&1 || return 2
   elif [ "$testLabel" = xvfb ]; then
     # The programs on the desktops (the packages' tests, also labelled xvfb,
     # check packaging, not the backend).

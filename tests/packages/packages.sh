@@ -10,13 +10,15 @@
 #    StartupWMClass;
 #  - the .tar.gz, unpacked into a prefix with the README's command, lays out
 #    the installed files there;
-#  - with a cross-built helicoid.exe: the .zip holds it, README.md and LICENSE;
+#  - for each cross-built helicoid.exe (64- and 32-bit): its .zip, named for
+#    its kind, holds it, README.md and LICENSE;
 #  - tools/install-deps.sh on a machine that has everything: no output, no apt.
-#   packages.sh BUILD_DIR [HELICOID_EXE]
+#   packages.sh BUILD_DIR [HELICOID_EXE...]
 set -uo pipefail
 
 build=$(cd "$1" && pwd)
-exe=${2:-}
+shift
+exes=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/x.sh"
 x_work
@@ -126,21 +128,22 @@ else
   fail "cpack -G DEB: $(tail -5 "$work/cpack.log")"
 fi
 
-# --- The Windows .zip, from the windows-i686 build.
-if [[ -n "$exe" && ! -f "$(dirname "$exe")/CPackConfig.cmake" ]]; then
-  SKIPPED="the Windows packages: no Windows build at $(dirname "$exe") (cmake --workflow --preset windows-i686)"
-elif [[ -n "$exe" ]]; then
-  if cpack --config "$(dirname "$exe")/CPackConfig.cmake" -B "$work/zip" >"$work/zip.log" 2>&1; then
-    zip=$(ls "$work"/zip/helicoid-*.zip)
+# --- The Windows .zips, from the windows-x64 and windows-i686 builds.
+for exe in "${exes[@]}"; do
+  windows=$(basename "$(dirname "$exe")")  # build-windows-KIND
+  if [[ ! -f "$(dirname "$exe")/CPackConfig.cmake" ]]; then
+    SKIPPED+="the Windows package: no Windows build at $(dirname "$exe") (cmake --workflow --preset ${windows#build-}) "
+  elif cpack --config "$(dirname "$exe")/CPackConfig.cmake" -B "$work/$windows" >"$work/zip.log" 2>&1; then
+    zip=$(ls "$work/$windows"/helicoid-*.zip)
     echo "package $(basename "$zip"), $(stat -c %s "$zip") bytes"
     listing=$(cd "$work" && cmake -E tar tf "$zip")
     names=$(sed 's|^[^/]*/||' <<<"$listing" | grep -v '/$' | sort | tr '\n' ' ')
-    [[ "$names" == "LICENSE README.md helicoid.exe " ]] && pass "the .zip holds $names" ||
-      fail "the .zip holds: $listing"
+    [[ "$names" == "LICENSE README.md helicoid.exe " && "$zip" == *"-$version-${windows#build-}.zip" ]] &&
+      pass "$(basename "$zip") holds $names" || fail "$(basename "$zip") holds: $listing"
   else
     fail "cpack ZIP: $(tail -5 "$work/zip.log")"
   fi
-fi
+done
 
 # --- install-deps.sh with everything in place: silent, and apt never runs.
 mkdir -p "$work/bin"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program, then runs it under Wine and Xvfb: the tests
+# Cross-builds the Windows programs, then runs them under Wine and Xvfb: the tests
 # labelled "wine" of the linux preset's build.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -114,26 +114,20 @@ if(WIN32)
   # leave the vendor's key empty behind it; these lines run after that.
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX 'Software\\\\${HELICOID_VENDOR}'")
   # The 64-bit program's setup program is a 64-bit program itself (NSIS's
-  # amd64-unicode target): it installs into the 64-bit Program Files and
-  # writes its registry entries, the uninstaller's included, in the 64-bit
-  # view, where 64-bit Windows looks for an installed 64-bit program. CPack's
-  # script has no place for either, so it is made from CPack's own with the
-  # two additions; the build stops if that script no longer has the places.
+  # amd64-unicode target): it installs into the 64-bit Program Files, and its
+  # registry entries, the uninstaller's included, land in the 64-bit view,
+  # where 64-bit Windows looks for an installed 64-bit program. CPack's script
+  # has no place for the target, so it is made from CPack's own with the
+  # target added; the build stops if that script no longer has the place.
   if(windows_flavour STREQUAL x64)
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in nsis_script)
-    set(nsis_edits
-        "  !define VERSION" "  Target amd64-unicode\n  !define VERSION"
-        "Function .onInit\n" "Function .onInit\n  SetRegView 64\n"
-        "Function un.onInit\n" "Function un.onInit\n  SetRegView 64\n")
-    while(nsis_edits)
-      list(POP_FRONT nsis_edits from to)
-      string(FIND "${nsis_script}" "${from}" at)
-      if(at EQUAL -1)
-        message(FATAL_ERROR "CPack's NSIS script has no '${from}': the 64-bit setup program cannot be made")
-      endif()
-      string(REPLACE "${from}" "${to}" nsis_script "${nsis_script}")
-    endwhile()
+    set(before "  !define VERSION")
+    string(FIND "${nsis_script}" "${before}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "CPack's NSIS script has no '${before}': the 64-bit setup program cannot be made")
+    endif()
+    string(REPLACE "${before}" "  Target amd64-unicode\n${before}" nsis_script "${nsis_script}")
     file(WRITE ${generated}/nsis/NSIS.template.in "${nsis_script}")
     set(CPACK_MODULE_PATH ${generated}/nsis)
   endif()

@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 
 tools/windows-build.sh >/dev/null
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target helicoid-x-delete-window
+cmake --build --preset linux --target helicoid-x-delete-window helicoid-desktop-files
 ctest --preset linux -L wine

@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sdl.h"
+#include "platform/sdl/sdl.h"
 
 namespace sdl {
 

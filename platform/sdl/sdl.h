@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/depth_framebuffer.h"
+#include "platform/gl/depth_framebuffer.h"
 
 namespace platform {
 

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/sdl.h"
+#include "platform/sdl/sdl.h"
 
 namespace sdl {
 namespace {

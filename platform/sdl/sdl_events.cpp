@@ -2,7 +2,7 @@
 // as key down plus the text that follows them, and what happens to windows.
 #include <vector>
 
-#include "platform/sdl.h"
+#include "platform/sdl/sdl.h"
 // After our headers: Xlib's names (Bool, Status, Font) stay out of them.
 #include <SDL_syswm.h>
 

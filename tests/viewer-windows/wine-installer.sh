@@ -66,7 +66,8 @@ for want in "$start_menu/helicoid.lnk" "$start_menu/Uninstall.lnk"; do
 done
 # The installed folder holds the .zip's files and the uninstaller.
 zip=$(ls "$ARTIFACTS"/pack/helicoid-*-windows-*.zip) || die "cpack made no .zip"
-{ unzip -Z1 "$zip" | sed -n 's|^[^/]*/\(.*[^/]\)$|\1|p'; echo Uninstall.exe; } | sort >"$ARTIFACTS/zip.list"
+{ python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist(), sep="\n")' "$zip" |
+  sed -n 's|^[^/]*/\(.*[^/]\)$|\1|p'; echo Uninstall.exe; } | sort >"$ARTIFACTS/zip.list"
 (cd "$drive_c/$unix_folder" && find . -type f -printf '%P\n' | sort) >"$ARTIFACTS/installed.list"
 diff -u "$ARTIFACTS/zip.list" "$ARTIFACTS/installed.list" >&2 ||
   die "the installed files are not the .zip's and the uninstaller (above: - the .zip's, + installed)"

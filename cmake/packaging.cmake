@@ -93,23 +93,11 @@ if(WIN32)
   set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   set(CPACK_NSIS_URL_INFO_ABOUT ${HELICOID_HOMEPAGE})
-  # makensis would store each file's date, which is the build's time, and
-  # CPack would have the setup program add, and the uninstaller delete, a
-  # folder's files in the order the file system lists them: the files are
-  # named one by one, sorted (all of them, as installed above).
+  # makensis would store each file's date, which is the build's time; the
+  # files the setup program adds and its uninstaller deletes are the ones the
+  # install step stages, named one by one, sorted (cmake/nsis-file-list.cmake).
   set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "SetDateSave off")
-  set(setup_files LICENSE README.md)
-  if(TARGET helicoid)
-    list(APPEND setup_files helicoid.exe)
-  endif()
-  list(SORT setup_files)
-  # (Written as they go into CPackConfig.cmake, between quotes.)
-  set(CPACK_NSIS_FULL_INSTALL)
-  set(CPACK_NSIS_DELETE_FILES)
-  foreach(name ${setup_files})
-    string(APPEND CPACK_NSIS_FULL_INSTALL [[File \"\${INST_DIR}\\]] ${name} [[\"\n  ]])
-    string(APPEND CPACK_NSIS_DELETE_FILES [[  Delete \"$INSTDIR\\]] ${name} [[\"\n]])
-  endforeach()
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/nsis-file-list.cmake)
   # CPack's uninstaller removes the key Software\VENDOR\helicoid and would
   # leave the vendor's key empty behind it; these lines run after that.
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX 'Software\\\\${HELICOID_VENDOR}'")

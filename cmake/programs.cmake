@@ -70,8 +70,10 @@ if(HELICOID_BUILD_SDL)
 endif()
 
 set(snapshot_dir ${PROJECT_SOURCE_DIR}/programs/snapshot)
-add_library(helicoid_snapshot_options STATIC ${snapshot_dir}/snapshot_options.cpp
+# helicoid-snapshot but for its main(): what comes in (the options) and what
+# goes out (the picture, written to a file, a pipe or a device).
+add_library(helicoid_snapshot_io STATIC ${snapshot_dir}/snapshot_options.cpp
             ${snapshot_dir}/snapshot_output.cpp)
-target_link_libraries(helicoid_snapshot_options PUBLIC helicoid_viewer helicoid_png)
+target_link_libraries(helicoid_snapshot_io PUBLIC helicoid_viewer helicoid_png)
 add_executable(helicoid-snapshot ${snapshot_dir}/snapshot_main.cpp)
-target_link_libraries(helicoid-snapshot PRIVATE helicoid_snapshot_options helicoid_harness)
+target_link_libraries(helicoid-snapshot PRIVATE helicoid_snapshot_io helicoid_harness)

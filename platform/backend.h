@@ -108,7 +108,7 @@ constexpr int kNoCharacter = -1;
 // answers later). The key then makes no character of its own: the text brings
 // it, and the key counts once (Shift+F is 'F', never 'f').
 constexpr int kTextFollows = -2;
-// A key of the key table (platform/keys.h) went down or up. `character` is
+// A key of the key table (platform/core/keys.h) went down or up. `character` is
 // what the key yields, kTextFollows, or kNoCharacter if not known (the key
 // table's character is taken). With `alt` it is a system key and yields no
 // character.

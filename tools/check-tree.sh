@@ -51,28 +51,48 @@ else
     cut -d: -f1,2 | sort -u)
 fi
 
-# The folders each folder may include from, besides its own; the viewer's
-# layers from the bottom up, then what is built on them.
+# The places each place may include from, besides its own; a place is a top
+# folder, or a folder of platform/. The viewer's layers from the bottom up see
+# only the platform's seam (platform/ itself); the platform's core uses only
+# the seam; the backends use the core, the seam and gl/, never each other;
+# gl/ is below the backends and uses neither. Then what is built on them.
+seam=platform
+backend="$seam platform/core platform/gl"
+viewer="records model scene trackball glcontext app resources"
 declare -A below=(
-  [records]="platform"
+  [records]="$seam"
   [model]=""
-  [scene]="records model platform"
+  [scene]="records model $seam"
   [trackball]="records"
-  [glcontext]="records platform"
-  [app]="records model scene trackball glcontext platform resources"
+  [glcontext]="records $seam"
+  [app]="records model scene trackball glcontext $seam resources"
+  [resources]="$seam"
   [platform]=""
-  [resources]="platform"
-  [lib]="records model scene trackball glcontext app platform resources"
-  [programs]="records model scene trackball glcontext app platform resources lib"
-  [tools]="records model scene trackball glcontext app platform resources lib"
+  [platform/core]="$seam"
+  [platform/gl]=""
+  [platform/headless]="$backend"
+  [platform/sdl]="$backend"
+  [platform/web]="$backend"
+  [lib]="$viewer $seam platform/headless"
+  [programs]="$viewer $seam platform/headless platform/gl lib"
+  [tools]="$viewer $seam lib"
 )
+# The place of a path: platform/web/gl11.h is in platform/web, app/app.h in app.
+place() {
+  if [[ "$1" =~ ^(platform/[^/]+)/ ]]; then
+    echo "${BASH_REMATCH[1]}"
+  else
+    echo "${1%%/*}"
+  fi
+}
 for file in "${sources[@]}"; do
-  folder=${file%%/*}
-  [[ -v "below[$folder]" ]] || continue  # tests/ and bench/ may use everything
+  folder=$(place "$file")
+  [[ "${file%%/*}" == tests || "${file%%/*}" == bench ]] && continue  # they may use everything
+  [[ -v "below[$folder]" ]] || { fault "$file: $folder/ has no place in the layers (tools/check-tree.sh)"; continue; }
   while IFS=: read -r number include; do
-    target=${include%%/*}
+    target=$(place "$include")
     [[ "$target" == "$folder" || " ${below[$folder]} " == *" $target "* ]] ||
-      fault "$file:$number includes $include: $folder/ is below $target/"
+      fault "$file:$number includes $include: $folder/ may not use $target/"
   done < <(grep -nE '^#include "[a-z-]+/' "$file" | sed -E 's/^([0-9]+):#include "([^"]+)".*/\1:\2/')
 done
 

@@ -1,5 +1,5 @@
 #include "app/app.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "lib/harness/viewer_harness.h"
 
 void harness::ResetViewer() {

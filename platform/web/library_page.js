@@ -77,7 +77,7 @@ var LibraryHelicoidPage = {
 
     // Whether the user's system asks for reduced motion, as it does now.
     REDUCED_MOTION: '(prefers-reduced-motion: reduce)',
-    calm: function() {
+    prefersReducedMotion: function() {
       return !!window.matchMedia && window.matchMedia(HxPage.REDUCED_MOTION).matches;
     },
 
@@ -86,7 +86,7 @@ var LibraryHelicoidPage = {
     // step. With reduced motion the release is given at the press point,
     // which stops the model where the drag left it, without a step back.
     release: function(id, x, y, pressX, pressY) {
-      if (HxPage.calm()) { x = pressX; y = pressY; }
+      if (HxPage.prefersReducedMotion()) { x = pressX; y = pressY; }
       HxPage.post([HxPage.POINTER, id, HxPage.RELEASE, x, y, 0]);
       HxPage.spinning = x !== pressX || y !== pressY ? {id: id, x: pressX, y: pressY} : null;
     },

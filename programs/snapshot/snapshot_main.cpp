@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/egl_offscreen.h"
-#include "platform/headless.h"
+#include "platform/gl/egl_offscreen.h"
+#include "platform/headless/headless.h"
 #include "lib/harness/viewer_harness.h"
 #include "lib/png/png_writer.h"
 #include "programs/snapshot/snapshot_options.h"

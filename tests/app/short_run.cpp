@@ -5,7 +5,7 @@
 
 #include "app/app.h"
 #include "records/app_state.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "scene/scene.h"
 #include "lib/harness/viewer_harness.h"
 #include "trackball/trackball.h"

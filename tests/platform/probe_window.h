@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 
 struct Seen {
   HWND hwnd;

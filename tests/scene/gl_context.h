@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/egl_offscreen.h"
+#include "platform/gl/egl_offscreen.h"
 #include "platform/win32.h"
 
 // Filled in by this test program's own SwapBuffers.

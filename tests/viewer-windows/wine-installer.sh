@@ -3,8 +3,9 @@
 # prefix with a throwaway HOME, as an administrator would use it:
 #  - the setup program is a program of the same kind as helicoid.exe (32- or
 #    64-bit); `setup.exe /S` installs silently into the Program Files folder
-#    of its kind, for all users: the program, README.md, LICENSE and the
-#    uninstaller, with its registry entries in the registry view of its kind;
+#    of its kind, for all users: the files of the .zip that the same build
+#    makes (the program, README.md, LICENSE), no other, and the uninstaller,
+#    with its registry entries in the registry view of its kind;
 #  - the Start menu holds a shortcut to helicoid.exe, with the program's icon
 #    (the picture Wine's menu builder takes from the shortcut is the 32 x 32
 #    icon that the Linux build draws from the same resource);
@@ -29,8 +30,8 @@ wine_begin
 trap 'wine_cleanup; rm -rf "$HOME"' EXIT
 
 version=$(sed -n 's/^project(helicoid VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
-cpack --config "$WINDOWS_DIR/CPackConfig.cmake" -G NSIS -B "$ARTIFACTS/pack" \
-  >"$ARTIFACTS/cpack.out" 2>&1 || die "cpack -G NSIS failed"
+cpack --config "$WINDOWS_DIR/CPackConfig.cmake" -G 'NSIS;ZIP' -B "$ARTIFACTS/pack" \
+  >"$ARTIFACTS/cpack.out" 2>&1 || die "cpack -G 'NSIS;ZIP' failed"
 setup=$(ls "$ARTIFACTS"/pack/helicoid-*-setup.exe) || die "cpack made no setup program"
 echo "setup program $(basename "$setup"), $(stat -c %s "$setup") bytes"
 [[ $(windows_bits "$setup") == "$WINDOWS_BITS" ]] ||
@@ -60,10 +61,17 @@ added=$(comm -13 "$ARTIFACTS/files-before.list" "$ARTIFACTS/files-installed.list
 echo "$added" >"$ARTIFACTS/added.list"
 unix_folder=./$(sed -e 's|^[Cc]:\\||' -e 's|\\|/|g' <<<"$folder")
 start_menu='./ProgramData/Microsoft/Windows/Start Menu/Programs/helicoid'
-for want in "$unix_folder/helicoid.exe" "$unix_folder/README.md" "$unix_folder/LICENSE" \
-  "$unix_folder/Uninstall.exe" "$start_menu/helicoid.lnk" "$start_menu/Uninstall.lnk"; do
+for want in "$start_menu/helicoid.lnk" "$start_menu/Uninstall.lnk"; do
   grep -qxF "$want" <<<"$added" || die "the install did not add $want"
 done
+# The installed folder holds the .zip's files and the uninstaller.
+zip=$(ls "$ARTIFACTS"/pack/helicoid-*-windows-*.zip) || die "cpack made no .zip"
+{ python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist(), sep="\n")' "$zip" |
+  sed -n 's|^[^/]*/\(.*[^/]\)$|\1|p'; echo Uninstall.exe; } | sort >"$ARTIFACTS/zip.list"
+(cd "$drive_c/$unix_folder" && find . -type f -printf '%P\n' | sort) >"$ARTIFACTS/installed.list"
+diff -u "$ARTIFACTS/zip.list" "$ARTIFACTS/installed.list" >&2 ||
+  die "the installed files are not the .zip's and the uninstaller (above: - the .zip's, + installed)"
+echo "installed the .zip's $(($(wc -l <"$ARTIFACTS/zip.list") - 1)) files and the uninstaller"
 
 # --- The shortcut: to the installed program, with its icon.
 lnk="$drive_c/$start_menu/helicoid.lnk"

@@ -1,4 +1,4 @@
-#include "platform/depth_framebuffer.h"
+#include "platform/gl/depth_framebuffer.h"
 
 #include <GL/glext.h>
 

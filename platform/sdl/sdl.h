@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/depth_framebuffer.h"
+#include "platform/gl/depth_framebuffer.h"
 
 namespace platform {
 
@@ -56,9 +56,14 @@ void Ready();
 
 // Device pixels a logical point on a display (on X11 always 1).
 float DisplayScale(int display);
-// A window's logical points in device pixels, and back.
-int Pixels(const platform::NativeWindow* w, int points);
-int Points(const platform::NativeWindow* w, int pixels);
+// Logical points in device pixels at `scale` device pixels a point, and
+// back: the one rounding rule of the backend and our box (halves away from
+// zero, since positions may be negative).
+int PointsToPixels(float scale, int points);
+int PixelsToPoints(float scale, int pixels);
+// Device pixels a point of a window `points` wide drawn `pixels` wide;
+// `fallback` while either is unknown.
+float ScaleOf(int points, int pixels, float fallback);
 // After a change of the window's size or display: its scale read again, and
 // the framebuffers of the contexts made on it sized to its drawable, which is
 // `width` x `height` device pixels where the backend knows better than SDL

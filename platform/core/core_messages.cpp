@@ -4,8 +4,8 @@
 #include <deque>
 #include <vector>
 
-#include "platform/core.h"
-#include "platform/keys.h"
+#include "platform/core/core.h"
+#include "platform/core/keys.h"
 
 namespace platform {
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "platform/backend.h"
-#include "platform/core_hooks.h"
+#include "platform/core/core_hooks.h"
 
 namespace platform {
 

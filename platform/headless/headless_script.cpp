@@ -7,10 +7,10 @@
 #include <utility>
 
 #include "platform/backend.h"
-#include "platform/core_hooks.h"
-#include "platform/headless.h"
-#include "platform/headless_script.h"
-#include "platform/keys.h"
+#include "platform/core/core_hooks.h"
+#include "platform/headless/headless.h"
+#include "platform/headless/headless_script.h"
+#include "platform/core/keys.h"
 
 namespace headless {
 namespace {

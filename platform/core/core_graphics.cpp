@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/core.h"
+#include "platform/core/core.h"
 
 namespace platform {
 namespace {

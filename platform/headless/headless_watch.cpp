@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/core_hooks.h"
-#include "platform/headless.h"
-#include "platform/headless_script.h"
+#include "platform/core/core_hooks.h"
+#include "platform/headless/headless.h"
+#include "platform/headless/headless_script.h"
 
 namespace headless {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/core.h"
+#include "platform/core/core.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/keys.h"
+#include "platform/core/keys.h"
 
 #include "platform/backend.h"
 

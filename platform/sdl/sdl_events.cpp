@@ -2,7 +2,7 @@
 // as key down plus the text that follows them, and what happens to windows.
 #include <vector>
 
-#include "platform/sdl.h"
+#include "platform/sdl/sdl.h"
 // After our headers: Xlib's names (Bool, Status, Font) stay out of them.
 #include <SDL_syswm.h>
 
@@ -95,8 +95,8 @@ void HandleButton(const SDL_MouseButtonEvent& e, bool down) {
   const Uint32 bit = SDL_BUTTON(e.button);
   B().buttons = down ? (B().buttons | bit) : (B().buttons & ~bit);
   if (NativeWindow* w = Find(e.windowID)) {
-    platform::PointerButton(w->hwnd, button, down, Pixels(w, e.x), Pixels(w, e.y),
-                            Held(B().buttons));
+    platform::PointerButton(w->hwnd, button, down, PointsToPixels(w->scale, e.x),
+                            PointsToPixels(w->scale, e.y), Held(B().buttons));
   }
 }
 
@@ -143,7 +143,7 @@ void HandleWindow(const SDL_WindowEvent& e) {
       }
       const bool maximized = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) != 0;
       platform::WindowResized(
-          w->hwnd, Pixels(w, width), Pixels(w, height),
+          w->hwnd, PointsToPixels(w->scale, width), PointsToPixels(w->scale, height),
           maximized ? platform::SizeState::kMaximized : platform::SizeState::kRestored);
       break;
     }
@@ -151,7 +151,8 @@ void HandleWindow(const SDL_WindowEvent& e) {
       platform::WindowResized(w->hwnd, 0, 0, platform::SizeState::kMinimized);
       break;
     case SDL_WINDOWEVENT_MOVED:
-      platform::WindowMoved(w->hwnd, Pixels(w, e.data1), Pixels(w, e.data2));
+      platform::WindowMoved(w->hwnd, PointsToPixels(w->scale, e.data1),
+                            PointsToPixels(w->scale, e.data2));
       break;
     case SDL_WINDOWEVENT_CLOSE:  // the close box
       platform::CloseRequested(w->hwnd);
@@ -216,8 +217,8 @@ void HandleEvent(const SDL_Event& e) {
       break;
     case SDL_MOUSEMOTION:
       if (NativeWindow* w = Find(e.motion.windowID)) {
-        platform::PointerMoved(w->hwnd, Pixels(w, e.motion.x), Pixels(w, e.motion.y),
-                               Held(e.motion.state));
+        platform::PointerMoved(w->hwnd, PointsToPixels(w->scale, e.motion.x),
+                               PointsToPixels(w->scale, e.motion.y), Held(e.motion.state));
       }
       break;
     case SDL_MOUSEBUTTONDOWN:

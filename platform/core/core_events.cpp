@@ -3,7 +3,7 @@
 // WM_CHAR, WM_CLOSE, and WM_SIZE for a new size.
 #include <algorithm>
 
-#include "platform/core.h"
+#include "platform/core/core.h"
 
 namespace platform {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/core.h"
+#include "platform/core/core.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/egl_offscreen.h"
+#include "platform/gl/egl_offscreen.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/depth_framebuffer.h"
+#include "platform/gl/depth_framebuffer.h"
 
 namespace platform {
 namespace {

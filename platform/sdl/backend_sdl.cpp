@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sdl.h"
+#include "platform/sdl/sdl.h"
 
 namespace sdl {
 
@@ -90,26 +90,24 @@ int Round(float value) {
   return static_cast<int>(value + (value < 0 ? -0.5f : 0.5f));
 }
 
-// The window's device pixels a logical point, from its drawable; `fallback`
-// while it has none.
-float WindowScale(SDL_Window* window, float fallback) {
-  int points = 0, pixels = 0, unused = 0;
-  SDL_GetWindowSize(window, &points, &unused);
-  SDL_GL_GetDrawableSize(window, &pixels, &unused);
+}  // namespace
+
+int PointsToPixels(float scale, int points) {
+  return Round(points * scale);
+}
+int PixelsToPoints(float scale, int pixels) {
+  return Round(pixels / scale);
+}
+float ScaleOf(int points, int pixels, float fallback) {
   return points > 0 && pixels > 0 ? static_cast<float>(pixels) / points : fallback;
 }
 
-}  // namespace
-
-int Pixels(const platform::NativeWindow* w, int points) {
-  return Round(points * w->scale);
-}
-int Points(const platform::NativeWindow* w, int pixels) {
-  return Round(pixels / w->scale);
-}
-
 void FollowWindow(platform::NativeWindow* w, int width, int height) {
-  w->scale = WindowScale(w->window, w->scale);
+  // The window's scale from its drawable.
+  int points = 0, pixels = 0, unused = 0;
+  SDL_GetWindowSize(w->window, &points, &unused);
+  SDL_GL_GetDrawableSize(w->window, &pixels, &unused);
+  w->scale = ScaleOf(points, pixels, w->scale);
   if (width <= 0 || height <= 0) SDL_GL_GetDrawableSize(w->window, &width, &height);
   if (width <= 0 || height <= 0) return;
   SDL_Window* currentWindow = SDL_GL_GetCurrentWindow();
@@ -145,9 +143,10 @@ NativeWindow* CreateNativeWindow(const WindowDescription& d, std::string* error)
   const int display = SDL_GetPointDisplayIndex(&at);
   auto* native =
       new NativeWindow{d.handle, nullptr, 0, sdl::DisplayScale(display < 0 ? 0 : display)};
-  using sdl::Points;
-  SDL_Window* window = SDL_CreateWindow(d.title.c_str(), Points(native, d.x), Points(native, d.y),
-                                        Points(native, d.width), Points(native, d.height), flags);
+  using sdl::PixelsToPoints;
+  SDL_Window* window = SDL_CreateWindow(
+      d.title.c_str(), PixelsToPoints(native->scale, d.x), PixelsToPoints(native->scale, d.y),
+      PixelsToPoints(native->scale, d.width), PixelsToPoints(native->scale, d.height), flags);
   if (window == nullptr) {
     *error = std::string("SDL cannot create the window: ") + SDL_GetError();
     delete native;
@@ -158,7 +157,8 @@ NativeWindow* CreateNativeWindow(const WindowDescription& d, std::string* error)
   const float assumed = native->scale;
   sdl::FollowWindow(native);
   if (native->scale != assumed) {
-    SDL_SetWindowSize(window, Points(native, d.width), Points(native, d.height));
+    SDL_SetWindowSize(window, PixelsToPoints(native->scale, d.width),
+                      PixelsToPoints(native->scale, d.height));
   }
   sdl::B().windows[native->id] = native;
   return native;
@@ -185,11 +185,11 @@ void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
   int cw = 0, ch = 0, cx = 0, cy = 0;
   SDL_GetWindowSize(w->window, &cw, &ch);
   SDL_GetWindowPosition(w->window, &cx, &cy);
-  using sdl::Pixels;
-  cw = Pixels(w, cw);
-  ch = Pixels(w, ch);
-  cx = Pixels(w, cx);
-  cy = Pixels(w, cy);
+  using sdl::PointsToPixels;
+  cw = PointsToPixels(w->scale, cw);
+  ch = PointsToPixels(w->scale, ch);
+  cx = PointsToPixels(w->scale, cx);
+  cy = PointsToPixels(w->scale, cy);
   bool restored = false;
   if (p.resize && (cw != p.width || ch != p.height)) {
     // A maximized window keeps its size until it is restored, and the window
@@ -197,14 +197,17 @@ void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
     // set without a move leaves it where the maximized window was.
     restored = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED) != 0;
     if (restored) SDL_RestoreWindow(w->window);
-    SDL_SetWindowSize(w->window, sdl::Points(w, p.width), sdl::Points(w, p.height));
+    SDL_SetWindowSize(w->window, sdl::PixelsToPoints(w->scale, p.width),
+                      sdl::PixelsToPoints(w->scale, p.height));
   }
   if (p.move) {
     if (restored || cx != p.x || cy != p.y) {
-      SDL_SetWindowPosition(w->window, sdl::Points(w, p.x), sdl::Points(w, p.y));
+      SDL_SetWindowPosition(w->window, sdl::PixelsToPoints(w->scale, p.x),
+                            sdl::PixelsToPoints(w->scale, p.y));
     }
   } else if (restored) {
-    SDL_SetWindowPosition(w->window, sdl::Points(w, cx), sdl::Points(w, cy));
+    SDL_SetWindowPosition(w->window, sdl::PixelsToPoints(w->scale, cx),
+                          sdl::PixelsToPoints(w->scale, cy));
   }
 }
 
@@ -236,8 +239,8 @@ void GetScreenSize(int* width, int* height) {
     exit(1);
   }
   const float scale = sdl::DisplayScale(0);
-  *width = static_cast<int>(bounds.w * scale + 0.5f);
-  *height = static_cast<int>(bounds.h * scale + 0.5f);
+  *width = sdl::PointsToPixels(scale, bounds.w);
+  *height = sdl::PointsToPixels(scale, bounds.h);
 }
 
 void PollInput() {

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/sdl.h"
+#include "platform/sdl/sdl.h"
 
 namespace sdl {
 namespace {
@@ -232,24 +232,23 @@ struct Layout {
   int width = 0, height = 0;
   int textX = 0;
   Font font;
-  int Px(int points) const { return static_cast<int>(points * scale + 0.5f); }
-  int Points(int pixels) const { return static_cast<int>(pixels / scale + 0.5f); }
 };
 
 bool LayOut(const std::string& text, const std::string& caption, bool icon, float scale, Layout* l,
             std::string* error) {
   l->scale = scale;
-  if (!l->font.Open(l->Px(kFontSize), error)) return false;
+  if (!l->font.Open(PointsToPixels(l->scale, kFontSize), error)) return false;
   const auto lines = Font::Lines(text);
   const int textWidth = l->font.Width(lines);
   const int textHeight = l->font.LineHeight() * static_cast<int>(lines.size());
   l->textX = kMargin + (icon ? kIcon + kGap : 0);
   // Wide enough for the caption in a title bar with its buttons, where the
   // display draws one (in a larger, bold face).
-  const int captionWidth = l->Points(l->font.Width(caption)) * 3 / 2 + 200;
-  l->width = std::max({kMinWidth, captionWidth, l->textX + l->Points(textWidth) + kMargin});
-  l->height =
-      kMargin + std::max(icon ? kIcon : 0, l->Points(textHeight)) + kGap + kButtonHeight + kMargin;
+  const int captionWidth = PixelsToPoints(l->scale, l->font.Width(caption)) * 3 / 2 + 200;
+  l->width =
+      std::max({kMinWidth, captionWidth, l->textX + PixelsToPoints(l->scale, textWidth) + kMargin});
+  l->height = kMargin + std::max(icon ? kIcon : 0, PixelsToPoints(l->scale, textHeight)) + kGap +
+              kButtonHeight + kMargin;
   return true;
 }
 
@@ -266,7 +265,7 @@ float RendererScale(const Box& box, float fallback) {
   int points = 0, pixels = 0, unused = 0;
   SDL_GetWindowSize(box.window, &points, &unused);
   if (SDL_GetRendererOutputSize(box.renderer, &pixels, &unused) != 0) return fallback;
-  return points > 0 && pixels > 0 ? static_cast<float>(pixels) / points : fallback;
+  return ScaleOf(points, pixels, fallback);
 }
 
 // SDL's GL renderer asks for a GL of its own (2.1, or OpenGL ES) through the
@@ -390,17 +389,18 @@ bool ShowOwnMessageBox(const std::string& text, const std::string& caption, plat
   auto draw = [&] {
     SDL_Renderer* r = box.renderer;
     const Layout& l = layout;
-    Fill(r, kBackground, 0, 0, l.Px(l.width), l.Px(l.height));
-    if (icon) DrawIcon(r, kind, l.Px(kMargin), l.Px(kMargin), l.Px(kIcon));
-    l.font.Draw(r, text, l.Px(l.textX), l.Px(kMargin), kInk);
+    auto px = [&l](int points) { return PointsToPixels(l.scale, points); };
+    Fill(r, kBackground, 0, 0, px(l.width), px(l.height));
+    if (icon) DrawIcon(r, kind, px(kMargin), px(kMargin), px(kIcon));
+    l.font.Draw(r, text, px(l.textX), px(kMargin), kInk);
     const SDL_Rect b = ButtonRect(l.width, l.height);
-    Fill(r, {0, 120, 215, 255}, l.Px(b.x), l.Px(b.y), l.Px(b.w), l.Px(b.h));  // the default button
-    const int edge = l.Px(2);
-    Fill(r, {225, 225, 225, 255}, l.Px(b.x) + edge, l.Px(b.y) + edge, l.Px(b.w) - 2 * edge,
-         l.Px(b.h) - 2 * edge);
+    Fill(r, {0, 120, 215, 255}, px(b.x), px(b.y), px(b.w), px(b.h));  // the default button
+    const int edge = px(2);
+    Fill(r, {225, 225, 225, 255}, px(b.x) + edge, px(b.y) + edge, px(b.w) - 2 * edge,
+         px(b.h) - 2 * edge);
     const std::string ok = "OK";
-    l.font.Draw(r, ok, l.Px(b.x) + (l.Px(b.w) - l.font.Width(ok)) / 2,
-                l.Px(b.y) + (l.Px(b.h) - l.font.LineHeight()) / 2, kInk);
+    l.font.Draw(r, ok, px(b.x) + (px(b.w) - l.font.Width(ok)) / 2,
+                px(b.y) + (px(b.h) - l.font.LineHeight()) / 2, kInk);
     SDL_RenderPresent(r);
   };
   draw();

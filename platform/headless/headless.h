@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/core_hooks.h"
+#include "platform/core/core_hooks.h"
 #include "platform/win32.h"
 
 namespace headless {

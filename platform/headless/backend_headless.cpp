@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/core_hooks.h"
-#include "platform/egl_offscreen.h"
-#include "platform/headless.h"
-#include "platform/headless_script.h"
+#include "platform/core/core_hooks.h"
+#include "platform/gl/egl_offscreen.h"
+#include "platform/headless/headless.h"
+#include "platform/headless/headless_script.h"
 
 namespace platform {
 

@@ -17,24 +17,17 @@ x_work
 
 # --- The folder.
 [[ -f "$site/service-worker.js" ]] || die "no service worker in $site: not a built site"
-# What the page loads, followed from index.html: the names its tags, the
-# manifest's icons and the scripts (not the worker's table) give.
+# What the page loads, as index.html, the manifest and the scripts it names
+# (page.js, the program's loader) name it; not the worker's own table.
 refs() {
   case $1 in
     *.html) grep -o '\(src\|href\)="[^":]*"' "$site/$1" | cut -d'"' -f2 ;;
     *.webmanifest) grep -o '"src": *"[^"]*"' "$site/$1" | cut -d'"' -f4 ;;
-    service-worker.js) ;;
     *.js) grep -o "[\"'][A-Za-z0-9_.-]*[.]\(js\|wasm\)[\"']" "$site/$1" | tr -d "\"'" ;;
   esac
 }
-loaded=() queue=(index.html)
-while ((${#queue[@]})); do
-  name=${queue[0]} queue=("${queue[@]:1}")
-  [[ " ${loaded[*]} " == *" $name "* ]] && continue
-  loaded+=("$name")
-  [[ -f "$site/$name" ]] && queue+=($(refs "$name"))
-done
-loaded=$(printf '%s\n' "${loaded[@]}" | grep -vx service-worker.js | sort)
+loaded=$(for name in index.html $(refs index.html); do echo "$name" && refs "$name"; done 2>/dev/null |
+  grep -vx service-worker.js | sort -u)
 # The worker's table: one "'name': 'sha256'," line a file.
 table=$(sed -n "s/^ *'\([^']*\)': '[0-9a-f]\{64\}',\{0,1\}\$/\1/p" "$site/service-worker.js" | grep -Fvx './' | sort)
 [[ "$table" == "$loaded" ]] && pass "the worker keeps the $(wc -l <<<"$loaded") files the page loads" ||

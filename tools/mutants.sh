@@ -11,7 +11,10 @@
 # SDL backend's) are run with -L xvfb: the copy is built with SDL and the
 # display tests (label xvfb) run. Faults marked "label: wine" are run with
 # -L wine: the copy's 64-bit Windows program is built (the windows-x64
-# preset) and its tests under 64-bit Wine run.
+# preset) and its tests under 64-bit Wine run. Faults marked "label:
+# reproducible" (in the build's steps) are run with -L reproducible:
+# Packages.Reproducible builds the packages twice from the copy (made a git
+# checkout for it), unbuilt here.
 #
 #   tools/mutants.sh              every fault of the list without a label
 #   tools/mutants.sh -L web       every fault labelled web
@@ -19,7 +22,7 @@
 #   options: -a        run every test of the label, not only up to the first failure
 #            -k DIR    keep the copy and its build in DIR, and reuse them
 #            -l FILE   another list of faults
-#            -L LABEL  the faults of this label (web, xvfb, wine), and its tests
+#            -L LABEL  the faults of this label (web, xvfb, wine, reproducible), and its tests
 #            -n        only check that each fault's original text is there once
 set -euo pipefail
 
@@ -36,7 +39,7 @@ while getopts "ak:l:L:n" option; do
     k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
     l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
     L) testLabel=$OPTARG ;;
-    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb|wine] [-n] [NUMBER...]" >&2; exit 2 ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb|wine|reproducible] [-n] [NUMBER...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -75,7 +78,9 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done <"$list"
 count=$((n + 1))
-case $testLabel in "" | web | xvfb | wine) ;; *) echo "mutants: no label $testLabel (only web, xvfb, wine)" >&2; exit 2 ;; esac
+case $testLabel in "" | web | xvfb | wine | reproducible) ;;
+  *) echo "mutants: no label $testLabel (only web, xvfb, wine, reproducible)" >&2; exit 2 ;;
+esac
 selected=("$@")
 if [ ${#selected[@]} -eq 0 ]; then
   for i in $(seq 1 "$count"); do [ "${labels[i - 1]}" = "$testLabel" ] && selected+=("$i"); done
@@ -158,8 +163,12 @@ run_tests() {
     # The programs on the desktops (the packages' tests, also labelled xvfb,
     # check packaging, not the backend).
     tests='^xvfb$' timeout=180 skip='^(Tree|Packages)[.]'
+  elif [ "$testLabel" = reproducible ]; then
+    tests='^reproducible$' timeout=1500
+    git -C "$copy" init -q
   fi
-  cmake --build "$build" -j2 "${targets[@]}" >>"$work/build.log" 2>&1 || return 2
+  [ "$testLabel" = reproducible ] ||
+    cmake --build "$build" -j2 "${targets[@]}" >>"$work/build.log" 2>&1 || return 2
   local stop=(--stop-on-failure)
   [ "$allTests" = 1 ] && stop=()
   # (The tree checks look at the sources' form, not what they do, and need a

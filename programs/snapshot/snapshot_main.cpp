@@ -179,6 +179,9 @@ int main(int argc, char** argv) {
   snapshot::Output output;
   if (!snapshot::PrepareOutput(options.output, &output, &error)) return Fail(kBadInput, error);
 
+  // A signal during the drawing acts once it is done, before anything is
+  // written; the GL's threads never take one.
+  snapshot::HoldSignalsWhileDrawing();
   // Where the GL cannot draw the picture as the viewer does, nothing is drawn.
   {
     platform::OffscreenGL probe;
@@ -189,6 +192,7 @@ int main(int argc, char** argv) {
   std::vector<unsigned char> pixels;
   if (!DrawViewerFrame(options, &pixels, &error)) return Fail(kFailed, error);
   DropCapturedStderr();
+  snapshot::ActOnSignals();
 
   std::string png;
   if (!EncodePng(pixels, options.size, &png, &error)) {

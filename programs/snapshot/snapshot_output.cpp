@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -23,7 +23,9 @@ char gPending[PATH_MAX + 1];
 volatile sig_atomic_t gHavePending = 0;
 
 // Signals that end the process and that a rename or an in-place rewrite waits
-// out, so that the file is whole when they act.
+// out, so that the file is whole when they act. (A rewrite in place also
+// holds back SIGXFSZ: the write then fails with EFBIG and the old bytes go
+// back before the signal acts.)
 const int kDeferred[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
 bool SetPending(const std::string& path) {
@@ -41,15 +43,16 @@ void OnSignal(int signal) {
   raise(signal);
 }
 
-void DeferSignals(sigset_t* previous) {
+void DeferSignals(sigset_t* previous, int also = 0) {
   sigset_t set;
   sigemptyset(&set);
   for (int s : kDeferred) sigaddset(&set, s);
-  sigprocmask(SIG_BLOCK, &set, previous);
+  if (also != 0) sigaddset(&set, also);
+  pthread_sigmask(SIG_BLOCK, &set, previous);
 }
 
 void RestoreSignals(const sigset_t* previous) {
-  sigprocmask(SIG_SETMASK, previous, nullptr);
+  pthread_sigmask(SIG_SETMASK, previous, nullptr);
 }
 
 std::string CannotWrite(const std::string& path, int error) {
@@ -120,24 +123,23 @@ void CopyAttributes(const std::string& old, int fd) {
   if (n > 0) fsetxattr(fd, acl, value.data(), static_cast<size_t>(n), 0);
 }
 
-enum class Made { kDone, kFailed, kUnsupported };
+enum class Made { kDone, kFailed, kUnsupported, kInPlace };
 
 // Writes a complete new file beside `target` and renames it over it. With
 // `unnamed`, the file has no name until it is whole (O_TMPFILE), so a kill
 // at any point leaves nothing; otherwise it is made by mkstemp and removed on
-// failure or on a signal.
+// failure or on a signal. Either way the file is private (0600) until it has
+// the final file's attributes, and has them before any data goes in. A rename
+// refused with EPERM (a sticky folder, an attribute) asks for a rewrite in
+// place instead.
 Made Replace(const Output& output, const std::string& data, bool unnamed, int* error) {
   const std::string folder = FolderOf(output.target);
   const std::string base = BaseOf(output.target);
   std::string temporary;
   int fd;
   sigset_t previous;
-  if (folder.size() + base.size() + 11 > PATH_MAX) {
-    *error = ENAMETOOLONG;
-    return Made::kFailed;
-  }
   if (unnamed) {
-    fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
       return Made::kUnsupported;
     }
@@ -149,10 +151,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
     fd = mkstemp(pattern.data());
     if (fd >= 0) {
       temporary = pattern.data();
-      SetPending(temporary);  // fits: checked above
-      const mode_t mask = umask(0);
-      umask(mask);
-      fchmod(fd, 0666 & ~mask);
+      SetPending(temporary);  // fits: PrepareOutput left room for the suffix
     }
     RestoreSignals(&previous);
   }
@@ -167,8 +166,14 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
     gHavePending = 0;
     return Made::kFailed;
   };
+  if (access(output.target.c_str(), F_OK) == 0) {
+    CopyAttributes(output.target, fd);
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   if (!WriteAll(fd, data, false, error)) return fail(*error);
-  if (access(output.target.c_str(), F_OK) == 0) CopyAttributes(output.target, fd);
   if (fsync(fd) != 0) return fail(errno);
 
   DeferSignals(&previous);
@@ -199,7 +204,8 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
   if (rename(temporary.c_str(), output.target.c_str()) != 0) {
     const int why = errno;
     RestoreSignals(&previous);
-    return fail(why);
+    fail(why);
+    return why == EPERM ? Made::kInPlace : Made::kFailed;
   }
   gHavePending = 0;
   RestoreSignals(&previous);
@@ -212,15 +218,23 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
   return Made::kDone;
 }
 
-// Rewrites the file itself: its folder cannot be written, or it has other
-// names that must keep seeing it. The space is reserved first where the
-// filesystem can; if the write still fails, the old bytes are put back.
-bool Rewrite(const Output& output, const std::string& data, int* error) {
-  bool readable = true;
-  int fd = open(output.target.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+// Rewrites the file itself, so that its owner, mode and other names stay:
+// its folder cannot be written or is sticky, it is another user's, or it has
+// other names that must keep seeing it. The space is reserved first where the
+// filesystem can; if the write still fails, the old bytes are put back, which
+// a file the user cannot read does not allow (*lost says so). A new file
+// (its name leaves no room for a temporary one) is made here and removed on
+// failure.
+bool Rewrite(const Output& output, const std::string& data, int* error, bool* lost) {
+  bool readable = true, made = false;
+  const char* target = output.target.c_str();
+  int fd = open(target, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0 && errno == EACCES) {
     readable = false;
-    fd = open(output.target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    fd = open(target, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  } else if (fd < 0 && errno == ENOENT) {
+    made = true;
+    fd = open(target, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   }
   if (fd < 0) {
     *error = errno;
@@ -239,21 +253,15 @@ bool Rewrite(const Output& output, const std::string& data, int* error) {
       old.append(buffer, static_cast<size_t>(n));
     }
   }
-  struct rlimit limit;
-  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-      data.size() > limit.rlim_cur) {
-    *error = EFBIG;
-    close(fd);
-    return false;
-  }
   if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(data.size())) != 0 &&
       errno != EOPNOTSUPP && errno != ENOSYS) {
     *error = errno;
     close(fd);
+    if (made) unlink(target);
     return false;
   }
   sigset_t previous;
-  DeferSignals(&previous);
+  DeferSignals(&previous, SIGXFSZ);
   bool written = WriteAll(fd, data, true, error);
   if (written && ftruncate(fd, static_cast<off_t>(data.size())) != 0) {
     *error = errno;
@@ -263,14 +271,18 @@ bool Rewrite(const Output& output, const std::string& data, int* error) {
     *error = errno;
     written = false;
   }
-  if (!written && readable) {
+  if (!written && made) {
+    unlink(target);
+  } else if (!written && readable) {
     int ignored;
     if (WriteAll(fd, old, true, &ignored)) {
       if (ftruncate(fd, static_cast<off_t>(old.size())) == 0) fsync(fd);
     }
+  } else if (!written) {
+    *lost = true;
   }
-  RestoreSignals(&previous);
   close(fd);
+  RestoreSignals(&previous);
   return written;
 }
 
@@ -331,20 +343,33 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     output->target = name;
     const bool folderWritable = faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
     const int folderError = errno;
+    // The temporary file's name is the file's own, between a dot and a
+    // suffix of up to 9 characters; a name without room for them is written
+    // in place.
+    const bool roomForTemporary = base.size() + 10 <= NAME_MAX && name.size() + 10 < PATH_MAX;
     if (!exists) {
-      output->kind = Output::kReplace;
+      output->kind = roomForTemporary ? Output::kReplace : Output::kInPlace;
       return folderWritable || fail(folderError);
     }
     // A file the user may not write is not written, whatever its folder allows.
     if (faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno);
-    output->kind = folderWritable && st.st_nlink == 1 ? Output::kReplace : Output::kInPlace;
+    // As cp and > do, a file that is another user's (the user is not root),
+    // or in a sticky folder such as /tmp, is written in place: a new file
+    // would be the user's own, or could not be renamed over it.
+    struct stat folderStat;
+    const bool sticky = stat(folder.c_str(), &folderStat) == 0 && (folderStat.st_mode & S_ISVTX);
+    const uid_t user = geteuid();
+    const bool ownFile = user == 0 || user == st.st_uid;
+    output->kind = folderWritable && st.st_nlink == 1 && ownFile && !sticky && roomForTemporary
+                       ? Output::kReplace
+                       : Output::kInPlace;
     return true;
   }
 }
 
 bool WriteOutput(Output* output, const std::string& data, std::string* error) {
   int why = 0;
-  bool written;
+  bool written, lost = false;
   if (output->kind == Output::kThrough) {
     written = WriteAll(output->fd, data, false, &why);
     if (close(output->fd) != 0 && written) {
@@ -352,14 +377,15 @@ bool WriteOutput(Output* output, const std::string& data, std::string* error) {
       written = false;
     }
     output->fd = -1;
-  } else if (output->kind == Output::kInPlace) {
-    written = Rewrite(*output, data, &why);
   } else {
-    Made made = Replace(*output, data, true, &why);
+    Made made = Made::kInPlace;
+    if (output->kind == Output::kReplace) made = Replace(*output, data, true, &why);
     if (made == Made::kUnsupported) made = Replace(*output, data, false, &why);
     written = made == Made::kDone;
+    if (made == Made::kInPlace) written = Rewrite(*output, data, &why, &lost);
   }
   if (!written) *error = CannotWrite(output->shown, why);
+  if (lost) *error += "; the file is write-only, so what it held could not be put back";
   return written;
 }
 
@@ -375,6 +401,18 @@ void RemoveTemporaryOnSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(s, &action, nullptr);
   }
+}
+
+void HoldSignalsWhileDrawing() {
+  sigset_t previous;
+  DeferSignals(&previous);
+}
+
+void ActOnSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kDeferred) sigaddset(&set, s);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 void RemoveTemporaryFile() {

@@ -31,6 +31,13 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error);
 // was and no temporary file remains.
 bool WriteOutput(Output* output, const std::string& data, std::string* error);
 
+// TERM, INT, HUP and QUIT wait while the picture is drawn, in this thread
+// and in every thread started after the call (the GL's own), so that later
+// only this thread takes them and a rename or rewrite can hold them back;
+// ActOnSignals lets this thread take them again, the held ones at once.
+void HoldSignalsWhileDrawing();
+void ActOnSignals();
+
 // Removes a temporary file still waiting for its rename, on TERM, INT, HUP,
 // QUIT and XFSZ (then ends the process as the signal would have) and at exit.
 void RemoveTemporaryOnSignals();

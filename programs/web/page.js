@@ -147,8 +147,18 @@ if (bench) {
 // Installed or not, the page opens again without a network: the worker keeps
 // this build's files (service-worker.js). Browsers allow workers only in a
 // secure context (https, or http on 127.0.0.1 / localhost).
+// A worker that cannot keep this build (the server's bytes are not the
+// build's) says why; the page tells it once, in the console and aloud.
 if ('serviceWorker' in navigator && window.isSecureContext) {
   navigator.serviceWorker.register('service-worker.js').catch(function(error) {
     console.warn('helicoid: the page will not work offline:', error);
   });
+  var told = false;
+  navigator.serviceWorker.addEventListener('message', function(e) {
+    if (told || !e.data || !e.data.notKept) return;
+    told = true;
+    console.warn('helicoid: the offline copy could not be kept: ' + e.data.notKept + ' (' + e.data.detail + ')');
+    announcer.textContent = 'The offline copy could not be kept: ' + e.data.notKept + '.';
+  });
+  navigator.serviceWorker.startMessages();
 }

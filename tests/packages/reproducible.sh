@@ -4,6 +4,9 @@
 # tree: at paths of different lengths, minutes apart, under umask 022 and 002,
 # in the time zones UTC and Pacific/Auckland and the locales C and C.UTF-8, the
 # second copy read through disorderfs, which lists folders in shuffled order.
+# tools/package.sh sets its own umask, time zone and locale, so each build's
+# steps beneath it (cmake and cpack, through stand-ins on PATH) are set to
+# the build's again.
 # A difference is shown by diffoscope: which package, which member, where.
 #   reproducible.sh SOURCE_DIR
 set -uo pipefail
@@ -34,8 +37,12 @@ fi
 
 # (TMPDIR: where CPack lays out the packages' files.)
 build() {  # TREE UMASK TZ LOCALE
-  mkdir -p "$1/tmp"
-  (umask "$2" && cd "$1" && env -u SOURCE_DATE_EPOCH TMPDIR="$1/tmp" TZ="$3" LC_ALL="$4" tools/package.sh) \
+  mkdir -p "$1/tmp" "$1.tools"
+  for tool in cmake cpack; do
+    printf '#!/bin/sh\numask %s\nexport TZ=%s LC_ALL=%s\nexec %s "$@"\n' "$2" "$3" "$4" \
+      "$(command -v $tool)" >"$1.tools/$tool" && chmod +x "$1.tools/$tool"
+  done
+  (umask "$2" && cd "$1" && env -u SOURCE_DATE_EPOCH PATH="$1.tools:$PATH" TMPDIR="$1/tmp" TZ="$3" LC_ALL="$4" tools/package.sh) \
     >"$work/$(basename "$1").log" 2>&1 ||
     die "tools/package.sh in $1 failed: $(tail -20 "$work/$(basename "$1").log")"
 }

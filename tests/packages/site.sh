@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The browser build's site as it ships and as tools/run.sh --web serves it:
-#  - the folder holds exactly the files the page loads (the service worker
-#    keeps each of them for use offline) and the worker itself, plus a .gz and
-#    a .br copy of each that compresses, the same bytes once unpacked;
+#  - the folder holds exactly the files the page loads, as the page itself
+#    names them (index.html, its scripts, the manifest and the program's
+#    loader), and the worker, which keeps each of them for use offline, plus
+#    a .gz and a .br copy of each that compresses, the same bytes once unpacked;
 #  - tools/serve-site.py answers each file with its type, with the .br copy
 #    to a browser that accepts brotli, the .gz copy to one that accepts only
 #    gzip, the file itself otherwise, and nothing outside the site's files.
@@ -16,10 +17,21 @@ x_work
 
 # --- The folder.
 [[ -f "$site/service-worker.js" ]] || die "no service worker in $site: not a built site"
+# What the page loads, as index.html, the manifest and the scripts it names
+# (page.js, the program's loader) name it; not the worker's own table.
+refs() {
+  case $1 in
+    *.html) grep -o '\(src\|href\)="[^":]*"' "$site/$1" | cut -d'"' -f2 ;;
+    *.webmanifest) grep -o '"src": *"[^"]*"' "$site/$1" | cut -d'"' -f4 ;;
+    *.js) grep -o "[\"'][A-Za-z0-9_.-]*[.]\(js\|wasm\)[\"']" "$site/$1" | tr -d "\"'" ;;
+  esac
+}
+loaded=$(for name in index.html $(refs index.html); do echo "$name" && refs "$name"; done 2>/dev/null |
+  grep -vx service-worker.js | sort -u)
 # The worker's table: one "'name': 'sha256'," line a file.
-loaded=$(sed -n "s/^ *'\([^']*\)': '[0-9a-f]\{64\}',\{0,1\}\$/\1/p" "$site/service-worker.js" |
-  grep -v '^\./$')
-[[ -n "$loaded" ]] || die "no file list in $site/service-worker.js"
+table=$(sed -n "s/^ *'\([^']*\)': '[0-9a-f]\{64\}',\{0,1\}\$/\1/p" "$site/service-worker.js" | grep -Fvx './' | sort)
+[[ "$table" == "$loaded" ]] && pass "the worker keeps the $(wc -l <<<"$loaded") files the page loads" ||
+  fail "the worker's table differs from what the page loads: $(diff <(echo "$loaded") <(echo "$table") | grep '^[<>]' | tr '\n' ' ')"
 expected=()
 for name in $loaded service-worker.js; do
   expected+=("$name")

@@ -224,6 +224,32 @@ async function keyboardTurns(page) {
   await page.evaluate(() => document.querySelector('canvas').focus());
 }
 
+// The arrows drag from the window's centre: a held arrow moves the drag by
+// 1/90 of the window at each tick of the page's timer, one frame a step, so
+// Left held for five steps, then Up for five (Left let go), give the
+// pictures helicoid-snapshot draws for a mouse drag along the same path,
+// through the same trackball. The test ticks the page's timer itself.
+async function arrowsDragFromTheCentre(page) {
+  await page.evaluate(() => {
+    const setInterval = window.setInterval;
+    window.setInterval = (f, ms, ...rest) => (ms === 40 ? (window.tick = f, -1) : setInterval(f, ms, ...rest));
+  });
+  const path = [{x: kCanvas / 2, y: kCanvas / 2}], d = Math.round(kCanvas / 90);
+  const dragTurns = () => path.slice(1).flatMap((to, i) => ['--turn', turnOfDrag(path[i], to)]);
+  const step = async (action, dx, dy) => {
+    await presents(page, 1, action);
+    path.push({x: path.at(-1).x + dx * d, y: path.at(-1).y + dy * d});
+  };
+  await step(() => page.keyboard.down('ArrowLeft'), -1, 0);
+  for (let i = 0; i < 4; i++) await step(() => page.evaluate(() => window.tick()), -1, 0);
+  await matches(page, 'arrow-left', dragTurns());
+  await step(() => page.keyboard.down('ArrowUp'), -1, -1);
+  await page.keyboard.up('ArrowLeft');
+  for (let i = 0; i < 4; i++) await step(() => page.evaluate(() => window.tick()), 0, -1);
+  await matches(page, 'arrow-left-then-up', dragTurns());
+  await page.keyboard.up('ArrowUp');
+}
+
 // With reduced motion asked for, a flick or an arrow held turns the model and
 // leaves it still. Where the driver can switch the setting (`ask`), it is
 // switched on while the model spins, which stops it, and off at the end.
@@ -493,14 +519,17 @@ async function installedOffline(browser, server) {
 
 // Chromium: a deploy caught half done, the server offering a new worker
 // while it answers a wrong helicoid.wasm: the install fails and keeps no
-// cache, and the old worker goes on serving its own build. Once the files
-// are whole the new worker takes over and removes the old build's cache, and
-// no cache of another scope on the origin.
+// cache, and the old worker goes on serving its own build, also when the new
+// worker is the same build's (its cache name the old one's), and offline.
+// The page says once why the offline copy was not kept. Once the files are
+// whole the new worker takes over and removes the old build's cache, and no
+// cache of another scope on the origin.
 async function workerKeepsItsBuild(browser, server) {
   const wasmBytes = fs.statSync(path.join(site, 'helicoid.wasm')).size;
   // A context of its own: no page of the earlier groups holds on to its worker.
   const context = await browser.createBrowserContext();
   const page = await context.newPage();
+  await page.setViewport(kViewport);
   await page.goto(server.url);
   await page.waitForFunction(
       async () => (await navigator.serviceWorker.getRegistration())?.active?.state === 'activated',
@@ -527,12 +556,25 @@ async function workerKeepsItsBuild(browser, server) {
   // The next build, which takes over as soon as it is installed.
   const nextBuild = (data) => String(data).replace(/const kVersion = '[^']*'/, "const kVersion = 'next'") +
       "self.addEventListener('install', () => self.skipWaiting());\n";
-  server.override = {'/service-worker.js': nextBuild, '/helicoid.wasm': () => 'not this build'};
-  const refused = await update(page);
-  check(refused.worker === 'redundant' && JSON.stringify(refused.caches) === JSON.stringify(before) &&
-            refused.wasm === wasmBytes,
-        `a new worker while the server has a wrong helicoid.wasm: ${JSON.stringify(refused)}; ` +
-            `the old build serves ${refused.wasm} of ${wasmBytes} bytes`);
+  const said = [];
+  page.on('console', (m) => m.text().includes('offline copy') && said.push(m.text()));
+  for (const worker of [(data) => `${data}// changed alone\n`, nextBuild]) {
+    server.override = {'/service-worker.js': worker, '/helicoid.wasm': () => 'not this build'};
+    const refused = await update(page);
+    check(refused.worker === 'redundant' && JSON.stringify(refused.caches) === JSON.stringify(before) &&
+              refused.wasm === wasmBytes,
+          `a new worker (${worker === nextBuild ? 'the next build' : 'this build'}) while the server has a ` +
+              `wrong helicoid.wasm: ${JSON.stringify(refused)}; the old build serves ${refused.wasm} of ${wasmBytes} bytes`);
+  }
+  const announced = await page.$eval('#announcer', (e) => e.textContent);
+  check(said.length === 1 && announced === "The offline copy could not be kept: the server's files differ from this build.",
+        `said once: ${JSON.stringify(said)}; announced ${JSON.stringify(announced)}`);
+  server.offline = true;
+  await page.setOfflineMode(true);
+  await openViewer(page, server.url, {load: () => page.reload()});
+  await matches(page, 'start-up-offline-after-failed-installs');
+  await page.setOfflineMode(false);
+  server.offline = false;
   // (A page that the old worker serves keeps it from handing over here: reload
   // the page past it.)
   server.override = {'/service-worker.js': nextBuild};
@@ -612,6 +654,10 @@ try {
       await resized(second, {width: 460, height: 220});
     }
     await endsCleanly(second, 'the close box', () => second.click('.helicoid-close'));
+    const third = await browser.newPage();
+    await third.setViewport(kViewport);
+    await openViewer(third, server.url);
+    await arrowsDragFromTheCentre(third);
     if (engineName === 'chromium') {
       await installedOffline(browser, server);
       await workerKeepsItsBuild(browser, server);

@@ -9,7 +9,9 @@
 # the copy's browser site is built too (the web preset) and the browser tests
 # (label web) run instead of the fast ones. Faults marked "label: xvfb" (the
 # SDL backend's) are run with -L xvfb: the copy is built with SDL and the
-# display tests (label xvfb) run.
+# display tests (label xvfb) run. Faults marked "label: arm64" (the ARM
+# packages') are run with -L arm64: the copy is cross-built with the
+# linux-arm64 preset and its package test runs, its programs under qemu.
 #
 #   tools/mutants.sh              every fault of the list without a label
 #   tools/mutants.sh -L web       every fault labelled web
@@ -17,7 +19,7 @@
 #   options: -a        run every test of the label, not only up to the first failure
 #            -k DIR    keep the copy and its build in DIR, and reuse them
 #            -l FILE   another list of faults
-#            -L LABEL  the faults of this label (web, xvfb), and its tests
+#            -L LABEL  the faults of this label (web, xvfb, arm64), and its tests
 #            -n        only check that each fault's original text is there once
 set -euo pipefail
 
@@ -34,7 +36,7 @@ while getopts "ak:l:L:n" option; do
     k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
     l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
     L) testLabel=$OPTARG ;;
-    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb] [-n] [NUMBER...]" >&2; exit 2 ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb|arm64] [-n] [NUMBER...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -73,7 +75,7 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done <"$list"
 count=$((n + 1))
-case $testLabel in "" | web | xvfb) ;; *) echo "mutants: no label $testLabel (only web, xvfb)" >&2; exit 2 ;; esac
+case $testLabel in "" | web | xvfb | arm64) ;; *) echo "mutants: no label $testLabel (only web, xvfb, arm64)" >&2; exit 2 ;; esac
 selected=("$@")
 if [ ${#selected[@]} -eq 0 ]; then
   for i in $(seq 1 "$count"); do [ "${labels[i - 1]}" = "$testLabel" ] && selected+=("$i"); done
@@ -123,9 +125,10 @@ mkdir -p "$copy" "$work/incoming"
 done
 generator=()
 command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
-sdl=OFF
+sdl=OFF preset=linux
 [ "$testLabel" = xvfb ] && sdl=ON
-cmake -S "$copy" --preset linux -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
+[ "$testLabel" = arm64 ] && sdl=ON preset=linux-arm64
+cmake -S "$copy" --preset $preset -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
   >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
@@ -150,6 +153,8 @@ run_tests() {
     # The programs on the desktops (the packages' tests, also labelled xvfb,
     # check packaging, not the backend).
     tests='^xvfb$' timeout=180 skip='^(Tree|Packages)[.]'
+  elif [ "$testLabel" = arm64 ]; then
+    tests='^xvfb$' timeout=300 skip='^LinuxViewer[.]'
   fi
   cmake --build "$build" -j2 "${targets[@]}" >>"$work/build.log" 2>&1 || return 2
   local stop=(--stop-on-failure)

@@ -9,14 +9,17 @@
 #                 with their checkers; the Windows program and its setup
 #                 program under Wine; the browser build in Chromium, Firefox
 #                 and WebKit; stress and valgrind;
-#   asan          the same build with AddressSanitizer and UBSan, and its tests.
+#   asan          the same build with AddressSanitizer and UBSan, and its tests;
+#   linux-arm64, linux-armhf  the Linux programs cross-built for ARM: unit, GL
+#                 and headless tests, the viewer under Xvfb (plain and openbox)
+#                 and the packages (installed with apt-get), all under qemu.
 # Exits non-zero if anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh test
 
-for preset in windows-i686 web linux asan; do
+for preset in windows-i686 web linux asan linux-arm64 linux-armhf; do
   echo "== $preset"
   cmake --workflow --preset "$preset"
 done

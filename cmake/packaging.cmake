@@ -185,11 +185,10 @@ else()
 
   set(CPACK_GENERATOR DEB TGZ)
   # A cross build's toolchain file names the target's architecture (cmake/linux-cross.cmake):
-  # the .deb's is then that one, not this machine's, and dpkg-shlibdeps reads
-  # the Depends from the target's libraries (DEB_HOST_ARCH, set in every cpack run).
+  # the .deb's is then that one, not this machine's. (dpkg-shlibdeps finds the
+  # target's libraries by the programs' own ELF machine.)
   if(HELICOID_DEB_ARCH)
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${HELICOID_DEB_ARCH})
-    set(HELICOID_CPACK_HOST "set(ENV{DEB_HOST_ARCH} ${HELICOID_DEB_ARCH})\n")
   endif()
   if(NOT HELICOID_PACKAGE_ARCH)
     set(HELICOID_PACKAGE_ARCH ${CMAKE_SYSTEM_PROCESSOR})
@@ -223,13 +222,11 @@ trackball; f toggles fog, p the wireframe. helicoid-snapshot draws the same
 picture into a PNG file with no display.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
-# Read by every cpack run: the packages' date, the setup program's name, and
-# a cross build's target architecture.
+# Read by every cpack run: the packages' date, and the setup program's name.
 file(WRITE ${generated}/cpack-project.cmake
      "set(HELICOID_SOURCE_DIR \"${PROJECT_SOURCE_DIR}\")\n"
      "set(HELICOID_RELEASE_EPOCH ${HELICOID_RELEASE_EPOCH})\n"
-     "include(\"${PROJECT_SOURCE_DIR}/cmake/package-date.cmake\")\n" ${HELICOID_CPACK_NAMES}
-     ${HELICOID_CPACK_HOST})
+     "include(\"${PROJECT_SOURCE_DIR}/cmake/package-date.cmake\")\n" ${HELICOID_CPACK_NAMES})
 set(CPACK_PROJECT_CONFIG_FILE ${generated}/cpack-project.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/repack-archives.cmake)
 include(CPack)

@@ -133,6 +133,7 @@ class Snapshot : public ::testing::Test {
       }
       std::vector<char*> argv;
       for (const std::string& p : prefix_) argv.push_back(const_cast<char*>(p.c_str()));
+      if (*HELICOID_EMULATOR) argv.push_back(const_cast<char*>(HELICOID_EMULATOR));  // qemu
       argv.push_back(const_cast<char*>(program_.c_str()));
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -161,16 +162,13 @@ class Snapshot : public ::testing::Test {
     std::ofstream(program_, std::ios::binary) << ReadFile(HELICOID_SNAPSHOT);
     chmod(program_.c_str(), 0755);
     chmod(dir_.c_str(), 0755);
-    prefix_.insert(prefix_.begin(),
-                   {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    prefix_ = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
     // (Under the sanitizers, the leak check's suppressions may lie where
     // nobody can read them; the runs as root check for leaks.)
     env_.push_back("ASAN_OPTIONS=detect_leaks=0");
   }
 
-  // A cross build's program runs behind its emulator.
-  std::vector<std::string> prefix_ =
-      *HELICOID_EMULATOR ? std::vector<std::string>{HELICOID_EMULATOR} : std::vector<std::string>{};
+  std::vector<std::string> prefix_;
   std::string program_ = HELICOID_SNAPSHOT;
   rlim_t fileSizeLimit_ = 0;
   bool ignoreFileSizeSignal_ = true;
@@ -528,14 +526,18 @@ TEST_F(Snapshot, DescriptorNamesAreWrittenThrough) {
   unlink(Path("expected.png").c_str());
   const bool root = geteuid() == 0;
   if (root) {
-    prefix_.insert(prefix_.begin(),
-                   {"unshare", "-m", "--propagation", "private", "bash", "-c",
-                    "mount -t tmpfs tmpfs /dev && ln -s /proc/self/fd /dev/fd &&"
-                    " ln -s /proc/self/fd/1 /dev/stdout && ln -s /proc/self/fd/2 /dev/stderr &&"
-                    " mknod -m 666 /dev/null c 1 3 || exit 125\n"
-                    "\"$@\"; status=$?\n"
-                    "echo $(ls -A /dev; [ -L /dev/stdout ] && echo link) >&2; exit $status",
-                    "private-dev"});
+    prefix_ = {"unshare",
+               "-m",
+               "--propagation",
+               "private",
+               "bash",
+               "-c",
+               "mount -t tmpfs tmpfs /dev && ln -s /proc/self/fd /dev/fd &&"
+               " ln -s /proc/self/fd/1 /dev/stdout && ln -s /proc/self/fd/2 /dev/stderr &&"
+               " mknod -m 666 /dev/null c 1 3 || exit 125\n"
+               "\"$@\"; status=$?\n"
+               "echo $(ls -A /dev; [ -L /dev/stdout ] && echo link) >&2; exit $status",
+               "private-dev"};
   }
   for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
     const Result r = Run({"--size", "32", "-o", name});
@@ -552,9 +554,9 @@ TEST_F(Snapshot, TermWhileDrawingLeavesNothing) {
   std::ofstream(Path("big.png")) << "old";
   const pid_t child = Start({"--size", "4096", "big.png"});
   // Drawing has begun once the program (not the test's fork) has the GL
-  // driver loaded; an emulated program's process is the emulator's.
+  // driver loaded (an emulated program's process is the emulator's).
   const std::string proc = "/proc/" + std::to_string(child);
-  const std::string running = prefix_.empty() ? program_ : prefix_[0];
+  const std::string running = *HELICOID_EMULATOR ? HELICOID_EMULATOR : program_;
   auto drawing = [&] {
     char exe[4096] = {};
     return readlink((proc + "/exe").c_str(), exe, sizeof exe - 1) > 0 && running == exe &&

@@ -201,7 +201,16 @@ else()
                 ${generated}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   set(CPACK_GENERATOR DEB TGZ)
-  set(CPACK_PACKAGE_FILE_NAME helicoid-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+  # A cross build's toolchain file names the target's architecture (cmake/linux-cross.cmake):
+  # the .deb's is then that one, not this machine's. (dpkg-shlibdeps finds the
+  # target's libraries by the programs' own ELF machine.)
+  if(HELICOID_DEB_ARCH)
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${HELICOID_DEB_ARCH})
+  endif()
+  if(NOT HELICOID_PACKAGE_ARCH)
+    set(HELICOID_PACKAGE_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+  endif()
+  set(CPACK_PACKAGE_FILE_NAME helicoid-${PROJECT_VERSION}-linux-${HELICOID_PACKAGE_ARCH})
   # bin/, share/ at the top: `tar -xzf FILE -C ~/.local` installs it.
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -40,6 +40,18 @@ windows_pkgs+=(nsis)
 # Depends, mingw-w64 and makensis for the Windows .zips and setup programs.
 package_pkgs=("${run_pkgs[@]}" dpkg-dev file python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64
               binutils-mingw-w64 nsis)
+# The ARM cross builds (presets linux-arm64, linux-armhf and their release-
+# ones): the cross compilers, and the target's libraries beside this machine's
+# through multiarch; qemu runs the target's programs. The tests also need the
+# target's GoogleTest and Mesa (llvmpipe).
+arm_pkgs=(qemu-user) arm_test_pkgs=()
+for arch in arm64 armhf; do
+  arm_pkgs+=("crossbuild-essential-$arch" "libsdl2-dev:$arch" "libsdl2-ttf-dev:$arch" "libpng-dev:$arch"
+             "libegl-dev:$arch" "libgl-dev:$arch" "libopengl-dev:$arch" "libfontconfig-dev:$arch"
+             "libfreetype-dev:$arch")
+  arm_test_pkgs+=("libgtest-dev:$arch" "libgl1-mesa-dri:$arch" "libegl-mesa0:$arch")
+done
+package_pkgs+=("${arm_pkgs[@]}") test_pkgs+=("${arm_pkgs[@]}" "${arm_test_pkgs[@]}")
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;
@@ -84,11 +96,16 @@ fi
 
 needs_i386=0
 for p in "${missing[@]}"; do [[ "$p" == *:i386 ]] && needs_i386=1; done
+arm_archs=()
+for arch in arm64 armhf; do
+  [[ " ${missing[*]} " == *":$arch "* ]] && ! dpkg --print-foreign-architectures | grep -qx "$arch" && arm_archs+=("$arch")
+done
 
 if [[ $(id -u) -ne 0 ]]; then
   echo "Missing Debian packages: ${missing[*]}" >&2
   echo "Run as root:" >&2
   [[ $needs_i386 -eq 1 ]] && echo "  dpkg --add-architecture i386 &&" >&2
+  for arch in "${arm_archs[@]}"; do echo "  dpkg --add-architecture $arch &&" >&2; done
   echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
   exit 1
 fi
@@ -97,6 +114,7 @@ echo "Installing with apt-get (minutes on a new machine): ${missing[*]}"
 if [[ $needs_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
+for arch in "${arm_archs[@]}"; do dpkg --add-architecture "$arch"; done
 export DEBIAN_FRONTEND=noninteractive
 # Others may be installing at the same time: wait for the lock.
 apt-get -o DPkg::Lock::Timeout=900 update -qq

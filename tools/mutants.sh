@@ -14,7 +14,9 @@
 # preset) and its tests under 64-bit Wine run. Faults marked "label:
 # reproducible" (in the build's steps) are run with -L reproducible:
 # Packages.Reproducible builds the packages twice from the copy (made a git
-# checkout for it), unbuilt here.
+# checkout for it), unbuilt here. Faults marked "label: arm64" (the ARM
+# packages') are run with -L arm64: the copy is cross-built with the
+# linux-arm64 preset and its package test runs, its programs under qemu.
 #
 #   tools/mutants.sh              every fault of the list without a label
 #   tools/mutants.sh -L web       every fault labelled web
@@ -22,7 +24,7 @@
 #   options: -a        run every test of the label, not only up to the first failure
 #            -k DIR    keep the copy and its build in DIR, and reuse them
 #            -l FILE   another list of faults
-#            -L LABEL  the faults of this label (web, xvfb, wine, reproducible), and its tests
+#            -L LABEL  the faults of this label (web, xvfb, wine, reproducible, arm64), and its tests
 #            -n        only check that each fault's original text is there once
 set -euo pipefail
 
@@ -39,7 +41,7 @@ while getopts "ak:l:L:n" option; do
     k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
     l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
     L) testLabel=$OPTARG ;;
-    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb|wine|reproducible] [-n] [NUMBER...]" >&2; exit 2 ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb|wine|reproducible|arm64] [-n] [NUMBER...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -78,8 +80,8 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done <"$list"
 count=$((n + 1))
-case $testLabel in "" | web | xvfb | wine | reproducible) ;;
-  *) echo "mutants: no label $testLabel (only web, xvfb, wine, reproducible)" >&2; exit 2 ;;
+case $testLabel in "" | web | xvfb | wine | reproducible | arm64) ;;
+  *) echo "mutants: no label $testLabel (only web, xvfb, wine, reproducible, arm64)" >&2; exit 2 ;;
 esac
 selected=("$@")
 if [ ${#selected[@]} -eq 0 ]; then
@@ -130,11 +132,12 @@ mkdir -p "$copy" "$work/incoming"
 done
 generator=()
 command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
-sdl=OFF
+sdl=OFF preset=linux
 [ "$testLabel" = xvfb ] && sdl=ON
+[ "$testLabel" = arm64 ] && sdl=ON preset=linux-arm64
 # (The linux preset names the copy's Windows programs; only the 64-bit one is
 # built, for the label wine.)
-cmake -S "$copy" --preset linux -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
+cmake -S "$copy" --preset $preset -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
   -DHELICOID_WINDOWS_EXE= >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
@@ -145,6 +148,11 @@ if [ "$testLabel" = web ]; then
   (cd "$copy" && cmake --preset web) >"$work/configure-web.log" 2>&1 ||
     { cat "$work/configure-web.log" >&2; exit 1; }
   ln -sfn "$root/tests/viewer-web/node_modules" "$copy/tests/viewer-web/node_modules"
+fi
+# (The package test checks that install-deps.sh finds everything, npm's too.)
+if [ "$testLabel" = arm64 ]; then
+  ln -sfn "$root/tests/viewer-web/node_modules" "$copy/tests/viewer-web/node_modules"
+  touch -r "$root/tests/viewer-web/package-lock.json" "$copy/tests/viewer-web/package-lock.json"
 fi
 
 # Builds the copy and runs the label's tests; prints the failed tests' names.
@@ -166,6 +174,8 @@ run_tests() {
   elif [ "$testLabel" = reproducible ]; then
     tests='^reproducible$' timeout=1500
     git -C "$copy" init -q
+  elif [ "$testLabel" = arm64 ]; then
+    tests='^xvfb$' timeout=300 skip='^LinuxViewer[.]'
   fi
   [ "$testLabel" = reproducible ] ||
     cmake --build "$build" -j2 "${targets[@]}" >>"$work/build.log" 2>&1 || return 2

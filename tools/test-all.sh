@@ -12,7 +12,10 @@
 #                 32-bit ones skipped, each with a line that says why, where
 #                 the machine runs no 32-bit x86 code); the browser build in Chromium, Firefox
 #                 and WebKit; stress and valgrind;
-#   asan          the same build with AddressSanitizer and UBSan, and its tests.
+#   asan          the same build with AddressSanitizer and UBSan, and its tests;
+#   linux-arm64, linux-armhf  the Linux programs cross-built for ARM: unit, GL
+#                 and headless tests, the viewer under Xvfb (plain and openbox)
+#                 and the packages (installed with apt-get), all under qemu.
 # Exits non-zero if anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +24,7 @@ tools/install-deps.sh test
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-for preset in windows-x64 windows-i686 web linux asan; do
+for preset in windows-x64 windows-i686 web linux asan linux-arm64 linux-armhf; do
   echo "== $preset"
   cmake --workflow --preset "$preset" 2>&1 | tee -a "$log"
 done

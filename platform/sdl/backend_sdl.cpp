@@ -306,6 +306,17 @@ NativeContext* CreateGLContext(NativeWindow* w, int, std::string* error) {
   SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
   SDL_GLContext previous = SDL_GL_GetCurrentContext();
   SDL_GLContext context = SDL_GL_CreateContext(w->window);
+  // Some drivers that give only OpenGL 2.1 refuse a context that names a
+  // profile: ask them for a plain one, which has the same immediate mode, and
+  // keep asking so for the windows after this one.
+  int profile = 0;
+  if (context == nullptr && SDL_GL_GetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, &profile) == 0 &&
+      profile != 0) {
+    fprintf(stderr, "platform: no compatibility-profile context (%s): asking for a plain one\n",
+            SDL_GetError());
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+    context = SDL_GL_CreateContext(w->window);
+  }
   if (context == nullptr) {
     *error = std::string("SDL cannot create a GL context: ") + SDL_GetError();
     SDL_GL_MakeCurrent(previous != nullptr ? previousWindow : nullptr, previous);

@@ -10,14 +10,20 @@
 #    StartupWMClass;
 #  - the .tar.gz, unpacked into a prefix with the README's command, lays out
 #    the installed files there;
+#  - as root, the .deb installs with apt-get, pulling in its Depends of its
+#    architecture, its helicoid-snapshot writes a PNG, and it is removed
+#    leaving none of its files;
 #  - for each cross-built helicoid.exe (64- and 32-bit): its .zip, named for
 #    its kind, holds it, README.md and LICENSE;
 #  - tools/install-deps.sh on a machine that has everything: no output, no apt.
-#   packages.sh BUILD_DIR [HELICOID_EXE...]
+# A cross build's (ARCH, and HELICOID_EMULATOR set) runs its programs behind
+# the emulator.
+#   packages.sh BUILD_DIR ARCH [HELICOID_EXE...]   (ARCH: Debian's; empty: this machine's)
 set -uo pipefail
 
 build=$(cd "$1" && pwd)
-shift
+arch=${2:-$(dpkg --print-architecture)}
+shift 2
 exes=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/x.sh"
@@ -57,7 +63,7 @@ if cmake --install "$build" --prefix "$stage" >"$work/install.log" 2>&1; then
     zcat "$stage/share/man/man1/$page.1.gz" | grep -q "^\.TH ${page^^} 1 " ||
       fail "the man page of $page has no title line"
   done
-  "$stage/bin/helicoid-snapshot" --size 64 -o "$work/staged.png" 2>"$work/snapshot.log" &&
+  $emulator "$stage/bin/helicoid-snapshot" --size 64 -o "$work/staged.png" 2>"$work/snapshot.log" &&
     [[ $(identify -format '%wx%h' "$work/staged.png" 2>&1) == 64x64 ]] &&
     pass "the staged helicoid-snapshot writes a PNG" ||
     fail "staged helicoid-snapshot: $(cat "$work/snapshot.log")"
@@ -83,8 +89,9 @@ fi
 if (umask 002 && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb") >"$work/cpack.log" 2>&1; then
   deb=$(ls "$work"/deb/helicoid_*.deb)
   echo "package $(basename "$deb"), $(stat -c %s "$deb") bytes"
-  [[ "$(basename "$deb")" == "helicoid_${version}_$(dpkg --print-architecture).deb" ]] ||
-    fail "package name $(basename "$deb") does not carry version $version"
+  [[ "$(basename "$deb")" == "helicoid_${version}_$arch.deb" &&
+    $(dpkg-deb -f "$deb" Architecture) == "$arch" ]] ||
+    fail "package $(basename "$deb") does not carry version $version and architecture $arch"
   listing=$(dpkg-deb -c "$deb")
   missing=()
   for f in "${expected[@]}"; do grep -q " \./usr/$f\$" <<<"$listing" || missing+=("$f"); done
@@ -107,7 +114,7 @@ if (umask 002 && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb"
   fi
   dpkg-deb -x "$deb" "$work/root"
   xvfb_start 1280x1024 || exit 1
-  "$work/root/usr/bin/helicoid" >"$work/viewer.log" 2>&1 &
+  $emulator "$work/root/usr/bin/helicoid" >"$work/viewer.log" 2>&1 &
   viewer_pid=$!
   if box=$(find_listed_window "soft by Quenmarrow - contact@example.org " 30); then
     pass "the extracted helicoid shows the information box"
@@ -123,6 +130,23 @@ if (umask 002 && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb"
       fail "window class [$wm_class], the desktop entry's StartupWMClass [$startup]"
   else
     fail "the extracted helicoid shows no information box: $(cat "$work/viewer.log")"
+  fi
+  if [[ $(id -u) == 0 ]]; then
+    apt=(apt-get -o DPkg::Lock::Timeout=600 -y -qq)
+    if DEBIAN_FRONTEND=noninteractive "${apt[@]}" install "$deb" >"$work/apt-install.log" 2>&1; then
+      $emulator /usr/bin/helicoid-snapshot --size 64 -o "$work/installed.png" 2>"$work/snapshot.log" &&
+        [[ $(identify -format '%wx%h' "$work/installed.png" 2>&1) == 64x64 ]] &&
+        pass "apt-get installs the $arch .deb; its helicoid-snapshot writes a PNG" ||
+        fail "the installed helicoid-snapshot: $(cat "$work/snapshot.log")"
+      "${apt[@]}" purge helicoid >>"$work/apt-install.log" 2>&1
+      left=$(for f in "${expected[@]}"; do [[ -e /usr/$f ]] && echo "/usr/$f"; done)
+      [[ -z "$left" ]] && ! dpkg -s helicoid >/dev/null 2>&1 && pass "apt-get removes it, every file" ||
+        fail "after apt-get purge: [$left] $(dpkg -l helicoid 2>&1 | tail -1)"
+    else
+      fail "apt-get install $deb: $(tail -5 "$work/apt-install.log")"
+    fi
+  else
+    echo "note: not root: the .deb is not installed with apt-get"
   fi
 else
   fail "cpack -G DEB: $(tail -5 "$work/cpack.log")"

@@ -8,10 +8,16 @@
 # steps beneath it (cmake and cpack, through stand-ins on PATH) are set to
 # the build's again.
 # A difference is shown by diffoscope: which package, which member, where.
-#   reproducible.sh SOURCE_DIR
+#   reproducible.sh SOURCE_DIR SET...   (tools/package.sh's sets: x86, arm64, armhf)
 set -uo pipefail
 
 src=$(cd "$1" && pwd)
+shift
+# The packages each set makes.
+declare -A made=([x86]=6 [arm64]=2 [armhf]=2)
+expected=0
+for set in "$@"; do expected=$((expected + ${made[$set]:?"no package set $set"})); done
+((expected > 0)) || { echo "usage: reproducible.sh SOURCE_DIR SET..." >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/x.sh"
 x_work
@@ -36,13 +42,14 @@ else
 fi
 
 # (TMPDIR: where CPack lays out the packages' files.)
+sets=("$@")
 build() {  # TREE UMASK TZ LOCALE
   mkdir -p "$1/tmp" "$1.tools"
   for tool in cmake cpack; do
     printf '#!/bin/sh\numask %s\nexport TZ=%s LC_ALL=%s\nexec %s "$@"\n' "$2" "$3" "$4" \
       "$(command -v $tool)" >"$1.tools/$tool" && chmod +x "$1.tools/$tool"
   done
-  (umask "$2" && cd "$1" && env -u SOURCE_DATE_EPOCH PATH="$1.tools:$PATH" TMPDIR="$1/tmp" TZ="$3" LC_ALL="$4" tools/package.sh) \
+  (umask "$2" && cd "$1" && env -u SOURCE_DATE_EPOCH PATH="$1.tools:$PATH" TMPDIR="$1/tmp" TZ="$3" LC_ALL="$4" tools/package.sh "${sets[@]}") \
     >"$work/$(basename "$1").log" 2>&1 ||
     die "tools/package.sh in $1 failed: $(tail -20 "$work/$(basename "$1").log")"
 }
@@ -51,7 +58,7 @@ build "$first" 022 UTC C
 build "$shuffled" 002 Pacific/Auckland C.UTF-8
 
 names=$(ls "$first/dist")
-[[ $(ls "$shuffled/dist") == "$names" && $(wc -l <<<"$names") == 6 ]] ||
+[[ $(ls "$shuffled/dist") == "$names" && $(wc -l <<<"$names") == "$expected" ]] ||
   fail "the builds made different packages: [$names] and [$(ls "$shuffled/dist")]"
 for name in $names; do
   if cmp -s "$first/dist/$name" "$shuffled/dist/$name"; then

@@ -70,7 +70,8 @@ size_t ImageOffset(const Bytes& file, size_t entry) {
 
 TEST(ProgramIcon, CommittedFileIsWhatTheGeneratorDraws) {
   const std::string drawn = std::string(::testing::TempDir()) + "helicoid-icon-test.ico";
-  const std::string command = std::string("\"") + HELICOID_MAKE_ICON + "\" \"" + drawn + "\"";
+  const std::string command =
+      std::string(HELICOID_EMULATOR) + " \"" + HELICOID_MAKE_ICON + "\" \"" + drawn + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   Bytes fresh = ReadFile(drawn);
   std::remove(drawn.c_str());

@@ -151,6 +151,7 @@ class Snapshot : public ::testing::Test {
       }
       std::vector<char*> argv;
       for (const std::string& p : prefix_) argv.push_back(const_cast<char*>(p.c_str()));
+      if (*HELICOID_EMULATOR) argv.push_back(const_cast<char*>(HELICOID_EMULATOR));  // qemu
       argv.push_back(const_cast<char*>(program_.c_str()));
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -597,11 +598,12 @@ TEST_F(Snapshot, TermWhileDrawingLeavesNothing) {
   std::ofstream(Path("big.png")) << "old";
   const pid_t child = Start({"--size", "4096", "big.png"});
   // Drawing has begun once the program (not the test's fork) has the GL
-  // driver loaded.
+  // driver loaded (an emulated program's process is the emulator's).
   const std::string proc = "/proc/" + std::to_string(child);
+  const std::string running = *HELICOID_EMULATOR ? HELICOID_EMULATOR : program_;
   auto drawing = [&] {
     char exe[4096] = {};
-    return readlink((proc + "/exe").c_str(), exe, sizeof exe - 1) > 0 && program_ == exe &&
+    return readlink((proc + "/exe").c_str(), exe, sizeof exe - 1) > 0 && running == exe &&
            ReadFile(proc + "/maps").find("_dri.so") != std::string::npos;
   };
   for (int i = 0; i < 10000 && !drawing(); ++i) usleep(1000);

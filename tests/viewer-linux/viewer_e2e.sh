@@ -17,7 +17,7 @@ model_share() {
     -fill black -opaque "rgb(128,64,64)" -fill white +opaque black -format "%[fx:int(1000*mean)]" info:
 }
 
-"$viewer" >"$work/viewer.log" 2>&1 &
+$emulator "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
 
 caption="soft by Quenmarrow - contact@example.org "
@@ -48,7 +48,7 @@ cp "$LAST_SHOT" "$work/start.png"
 # The window shows the picture the headless renderer draws for the same size
 # (the start-up frames do not turn the model). Whatever depth buffer the X
 # server's GL offers, the two copies of each triangle must not fight.
-"$snapshot" --size 819 -o "$work/reference.png" 2>"$work/snapshot.log" || fail "snapshot failed: $(cat "$work/snapshot.log")"
+$emulator "$snapshot" --size 819 -o "$work/reference.png" 2>"$work/snapshot.log" || fail "snapshot failed: $(cat "$work/snapshot.log")"
 d=$(compare -metric AE -fuzz 2% "$work/start.png" "$work/reference.png" null: 2>&1 | awk '{print int($1)}')
 (( d < 6700 )) && pass "same picture as the headless renderer ($d pixels differ)" || fail "$d pixels differ from the headless picture"
 
@@ -84,7 +84,7 @@ viewer_pid=
 if [[ "$status" == 0 ]]; then pass "Esc ends with exit code 0"; else fail "exit after Esc: '${status:-still running}'"; kill "$viewer_pid_done" 2>/dev/null; fi
 
 # Without any display the viewer says so plainly and exits 1.
-out=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$viewer" 2>&1)
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 $emulator "$viewer" 2>&1)
 rc=$?
 if [[ $rc == 1 && $(wc -l <<<"$out") == 1 && "$out" == *display* ]]; then pass "no display: exit 1 with: $out"; else fail "no display: rc=$rc output: $out"; fi
 

@@ -17,7 +17,7 @@ wm_pid=$!
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 wait_until 20 wm_ready || { fail "openbox did not start: $(cat "$work/openbox.log")"; checks_end "$work"; }
 
-"$viewer" >"$work/viewer.log" 2>&1 &
+$emulator "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
 
 geometry() { client_geometry "$main"; }
@@ -80,6 +80,8 @@ keeps_changing shoot_client 2 10 || fail "no spin after a flick"
 xdotool windowminimize --sync "$main"
 minimized() { xprop -id "$main" _NET_WM_STATE | grep -q HIDDEN; }
 wait_until 10 minimized || fail "openbox did not minimize the window"
+# (Under an emulator the frame in hand, drawn slowly, is finished first.)
+[[ -n "$emulator" ]] && sleep 3
 cpu=$(cpu_per_mille "$viewer_pid" 3)
 echo "minimized while spinning: $cpu per mille of a core over 3 s"
 ((cpu <= 30)) && pass "minimized, it uses $cpu per mille of a core" ||

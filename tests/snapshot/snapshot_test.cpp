@@ -443,7 +443,9 @@ TEST_F(Snapshot, AFullDiskOrASignalDuringTheWriteLeavesTheOldPicture) {
   ASSERT_EQ(link(Path("linked.png").c_str(), Path("other-name.png").c_str()), 0);
   const std::vector<std::string> before = Entries();
   fileSizeLimit_ = 4096;
-  for (int run = 0; run < 3; ++run) {
+  // (No run without O_TMPFILE under an emulator: qemu refuses seccomp
+  // filters, and the system calls it makes are the host's, not the program's.)
+  for (int run = 0; run < (*HELICOID_EMULATOR ? 2 : 3); ++run) {
     const char* name = run == 1 ? "linked.png" : "kept.png";
     noTmpfile_ = run == 2;
     SCOPED_TRACE(std::string(name) + (noTmpfile_ ? " without O_TMPFILE" : ""));

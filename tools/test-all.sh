@@ -8,10 +8,10 @@
 #                 platform tests on the headless backend; the real viewer under
 #                 Xvfb, openbox and weston (Wayland, scale 2); the packages
 #                 with their checkers; the Windows programs and their setup
-#                 programs under Wine, each under Wine of its kind (the
-#                 32-bit ones skipped, each with a line that says why, where
-#                 the machine runs no 32-bit x86 code); the browser build in Chromium, Firefox
-#                 and WebKit; stress and valgrind;
+#                 programs, each under Wine of its kind (the 32-bit ones
+#                 skipped, each with a line that says why, where the machine
+#                 runs no 32-bit x86 code); the browser build in Chromium,
+#                 Firefox and WebKit; stress and valgrind;
 #   asan          the same build with AddressSanitizer and UBSan, and its tests;
 #   linux-arm64, linux-armhf  the Linux programs cross-built for ARM: unit, GL
 #                 and headless tests, the viewer under Xvfb (plain and openbox)

@@ -29,7 +29,7 @@ export HOME
 wine_begin
 trap 'wine_cleanup; rm -rf "$HOME"' EXIT
 
-version=$(sed -n 's/^project(helicoid VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+version=$(project_version)
 cpack --config "$WINDOWS_DIR/CPackConfig.cmake" -G 'NSIS;ZIP' -B "$ARTIFACTS/pack" \
   >"$ARTIFACTS/cpack.out" 2>&1 || die "cpack -G 'NSIS;ZIP' failed"
 setup=$(ls "$ARTIFACTS"/pack/helicoid-*-setup.exe) || die "cpack made no setup program"
@@ -66,8 +66,8 @@ for want in "$start_menu/helicoid.lnk" "$start_menu/Uninstall.lnk"; do
 done
 # The installed folder holds the .zip's files and the uninstaller.
 zip=$(ls "$ARTIFACTS"/pack/helicoid-*-windows-*.zip) || die "cpack made no .zip"
-{ python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist(), sep="\n")' "$zip" |
-  sed -n 's|^[^/]*/\(.*[^/]\)$|\1|p'; echo Uninstall.exe; } | sort >"$ARTIFACTS/zip.list"
+{ cmake -E tar tf "$zip" | sed -n 's|^[^/]*/\(.*[^/]\)$|\1|p'; echo Uninstall.exe; } |
+  sort >"$ARTIFACTS/zip.list"
 (cd "$drive_c/$unix_folder" && find . -type f -printf '%P\n' | sort) >"$ARTIFACTS/installed.list"
 diff -u "$ARTIFACTS/zip.list" "$ARTIFACTS/installed.list" >&2 ||
   die "the installed files are not the .zip's and the uninstaller (above: - the .zip's, + installed)"

@@ -221,6 +221,8 @@ else()
   # loads at run time for its GL windows.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS libgl1)
+  # Libraries renamed in the 64-bit time_t change, depended on by both names.
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-depends.cmake)
   # Where SDL cannot show a message box (Wayland without zenity) the viewer
   # draws its own, with whatever font fontconfig finds: one comes with this.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-dejavu-core)

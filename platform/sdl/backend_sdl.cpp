@@ -127,6 +127,26 @@ void FollowWindow(platform::NativeWindow* w, int width, int height) {
   }
 }
 
+void KeepFrameInPlace(platform::NativeWindow* w) {
+  if (!w->placing) return;
+  // The borders are known once the window manager has framed the window;
+  // until then they read 0 (and always without a window manager).
+  int top = 0, left = 0;
+  if (SDL_GetWindowBordersSize(w->window, &top, &left, nullptr, nullptr) != 0) {
+    w->placing = false;  // no frame to know (Wayland)
+    return;
+  }
+  if (top == 0 && left == 0) return;
+  w->placing = false;
+  const Uint32 kNotPlaced = SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED | SDL_WINDOW_FULLSCREEN;
+  if ((SDL_GetWindowFlags(w->window) & kNotPlaced) != 0) return;
+  const int x = PixelsToPoints(w->scale, w->frameX) + left;
+  const int y = PixelsToPoints(w->scale, w->frameY) + top;
+  int cx = 0, cy = 0;
+  SDL_GetWindowPosition(w->window, &cx, &cy);
+  if (cx != x || cy != y) SDL_SetWindowPosition(w->window, x, y);
+}
+
 }  // namespace sdl
 
 namespace platform {
@@ -141,8 +161,8 @@ NativeWindow* CreateNativeWindow(const WindowDescription& d, std::string* error)
   // window's own scale turns out otherwise, sized again at that.
   const SDL_Point at = {d.x, d.y};
   const int display = SDL_GetPointDisplayIndex(&at);
-  auto* native =
-      new NativeWindow{d.handle, nullptr, 0, sdl::DisplayScale(display < 0 ? 0 : display)};
+  auto* native = new NativeWindow{
+      d.handle, nullptr, 0, sdl::DisplayScale(display < 0 ? 0 : display), d.x, d.y};
   using sdl::PixelsToPoints;
   SDL_Window* window = SDL_CreateWindow(
       d.title.c_str(), PixelsToPoints(native->scale, d.x), PixelsToPoints(native->scale, d.y),
@@ -179,6 +199,8 @@ void ShowNativeWindow(NativeWindow* w, ShowState state) {
   } else {
     SDL_RaiseWindow(w->window);  // shown and activated, as on Windows
   }
+  w->placing = state != ShowState::kMaximized && state != ShowState::kMinimized;
+  sdl::KeepFrameInPlace(w);
 }
 
 void PlaceNativeWindow(NativeWindow* w, const Placement& p) {

@@ -127,24 +127,42 @@ void FollowWindow(platform::NativeWindow* w, int width, int height) {
   }
 }
 
+bool PlacesByClientArea() {
+  // sdl2-compat, the SDL 2 interface over SDL 3, numbers its releases from
+  // patch level 50 on.
+  SDL_version linked;
+  SDL_GetVersion(&linked);
+  return linked.major > 2 || (linked.major == 2 && linked.patch >= 50);
+}
+
 void KeepFrameInPlace(platform::NativeWindow* w) {
-  if (!w->placing) return;
+  if (w->placing == 0) return;
   // The borders are known once the window manager has framed the window;
   // until then they read 0 (and always without a window manager).
   int top = 0, left = 0;
   if (SDL_GetWindowBordersSize(w->window, &top, &left, nullptr, nullptr) != 0) {
-    w->placing = false;  // no frame to know (Wayland)
+    w->placing = 0;  // no frame to know (Wayland)
     return;
   }
   if (top == 0 && left == 0) return;
-  w->placing = false;
   const Uint32 kNotPlaced = SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED | SDL_WINDOW_FULLSCREEN;
-  if ((SDL_GetWindowFlags(w->window) & kNotPlaced) != 0) return;
+  if ((SDL_GetWindowFlags(w->window) & kNotPlaced) != 0) {
+    w->placing = 0;
+    return;
+  }
   const int x = PixelsToPoints(w->scale, w->frameX) + left;
   const int y = PixelsToPoints(w->scale, w->frameY) + top;
   int cx = 0, cy = 0;
   SDL_GetWindowPosition(w->window, &cx, &cy);
-  if (cx != x || cy != y) SDL_SetWindowPosition(w->window, x, y);
+  if (cx == x && cy == y) {
+    if (w->moved) w->placing = 0;  // the move has landed
+    return;
+  }
+  // (A move asked for while SDL 3 is still placing the window by its own
+  // reckoning is undone by it, and asked for again.)
+  SDL_SetWindowPosition(w->window, x, y);
+  w->moved = true;
+  --w->placing;
 }
 
 }  // namespace sdl
@@ -199,8 +217,9 @@ void ShowNativeWindow(NativeWindow* w, ShowState state) {
   } else {
     SDL_RaiseWindow(w->window);  // shown and activated, as on Windows
   }
-  w->placing = state != ShowState::kMaximized && state != ShowState::kMinimized;
-  sdl::KeepFrameInPlace(w);
+  const bool placed = state != ShowState::kMaximized && state != ShowState::kMinimized;
+  w->placing = placed && sdl::PlacesByClientArea() ? 3 : 0;
+  w->moved = false;
 }
 
 void PlaceNativeWindow(NativeWindow* w, const Placement& p) {

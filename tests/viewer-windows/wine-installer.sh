@@ -16,14 +16,22 @@
 #    picture itself is wine-viewer.sh's);
 #  - `Uninstall.exe /S` leaves no file, shortcut or registry key behind: the
 #    prefix's files are those it had before the install, and no registry file
-#    names helicoid.
-#   wine-installer.sh HELICOID_EXE ARTIFACTS_DIR ICON_PNG
+#    names helicoid;
+#  - run while helicoid is open, the setup program exits with 2 and changes nothing.
+# Given the 32-bit helicoid.exe too (its build's setup program), in a win64
+# prefix with its 32-bit side: the 32-bit setup program, then the 64-bit one
+# (the upgrade) and the 64-bit one again (a repair) leave one install, the
+# 64-bit one (one helicoid.exe, one entry in both registry views), and the
+# 32-bit setup program over it exits with 2 and changes nothing.
+#   wine-installer.sh HELICOID_EXE ARTIFACTS_DIR ICON_PNG [HELICOID32_EXE]
 HELICOID_EXE=$1
 ARTIFACTS=$2
 ICON_PNG=$3
+OLD_EXE=${4:-}
 source "$(dirname "$0")/wine-lib.sh"
 
 # Wine's menu builder writes under HOME: a throwaway one.
+[[ -z "$OLD_EXE" ]] || skip_without_32bit_code
 HOME=$(mktemp -d /tmp/helicoid-home.XXXXXX)
 export HOME
 wine_begin
@@ -36,22 +44,46 @@ setup=$(ls "$ARTIFACTS"/pack/helicoid-*-setup.exe) || die "cpack made no setup p
 echo "setup program $(basename "$setup"), $(stat -c %s "$setup") bytes"
 [[ $(windows_bits "$setup") == "$WINDOWS_BITS" ]] ||
   die "the setup program is not a $WINDOWS_BITS-bit program: $(file -b "$setup")"
+if [[ -n "$OLD_EXE" ]]; then
+  cpack --config "$(dirname "$OLD_EXE")/CPackConfig.cmake" -G NSIS -B "$ARTIFACTS/pack32" \
+    >"$ARTIFACTS/cpack32.out" 2>&1 || die "cpack -G NSIS failed for $OLD_EXE"
+  old_setup=$(ls "$ARTIFACTS"/pack32/helicoid-*-setup.exe) || die "cpack made no 32-bit setup program"
+fi
 
 drive_c="$WINEPREFIX/drive_c"
 files() { (cd "$drive_c" && find . -not -path './users/*/Temp*' | sort); }
 files >"$ARTIFACTS/files-before.list"
-# reg_query KEY: the key's values as "NAME=VALUE" lines, seen as a program of
-# the setup program's kind sees the registry (64-bit Windows keeps a view for
-# each kind, and looks for an installed program in the view of its kind).
+# reg_query KEY [BITS]: the key's values as "NAME=VALUE" lines, seen as a
+# program of the setup program's kind (or BITS) sees the registry (64-bit
+# Windows keeps a view for each kind, and looks for an installed program in
+# the view of its kind).
 reg_query() {
-  timeout 60 "$WINE" reg query "$1" "/reg:$WINDOWS_BITS" 2>/dev/null | tr -d '\r' |
+  timeout 60 "$WINE" reg query "$1" "/reg:${2:-$WINDOWS_BITS}" 2>/dev/null | tr -d '\r' |
     sed -n 's/^    \(.*\)    REG_[A-Z_]*    \(.*\)$/\1=\2/p'
 }
 
-# --- Silent install.
-wine_start install "$setup" /S
-wine_exit_code_is "$WINE_PID" 0 "setup /S"
-timeout 60 wineserver -w  # the shortcuts' menu entries are written by a program of their own
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\helicoid'
+# state: the files with their times, the entry in both views. setup_run NAME
+# CODE SETUP: SETUP /S ends with CODE. setup_refused NAME SETUP: 2, no change.
+state() {
+  (cd "$drive_c" && find . -not -path './users/*/Temp*' -printf '%p %T@\n' | sort)
+  reg_query "$entry" 32 && reg_query "$entry" 64
+}
+setup_run() {
+  wine_start "$1" "$3" /S
+  wine_exit_code_is "$WINE_PID" "$2" "$1: $(basename "$3") /S"
+  timeout 60 wineserver -w  # the shortcuts' menu entries are written by a program of their own
+}
+setup_refused() {
+  local before && before=$(state)
+  setup_run "$1" 2 "$2"
+  [[ "$(state)" == "$before" ]] || die "$1: $(basename "$2") /S changed files or entries"
+}
+
+# --- Silent install (after the 32-bit one, the upgrade; then a repair).
+[[ -z "$OLD_EXE" ]] || setup_run install32 0 "$old_setup"
+setup_run install 0 "$setup"
+[[ -z "$OLD_EXE" ]] || setup_run repair 0 "$setup"
 program_files=$(reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion' |
   sed -n 's/^ProgramFilesDir=//p')
 [[ -n "$program_files" ]] || die "no ProgramFilesDir in the registry"
@@ -72,6 +104,7 @@ zip=$(ls "$ARTIFACTS"/pack/helicoid-*-windows-*.zip) || die "cpack made no .zip"
 diff -u "$ARTIFACTS/zip.list" "$ARTIFACTS/installed.list" >&2 ||
   die "the installed files are not the .zip's and the uninstaller (above: - the .zip's, + installed)"
 echo "installed the .zip's $(($(wc -l <"$ARTIFACTS/zip.list") - 1)) files and the uninstaller"
+[[ $(grep -c '/helicoid[.]exe$' <<<"$added") == 1 ]] || die "not one helicoid.exe: $added"
 
 # --- The shortcut: to the installed program, with its icon.
 lnk="$drive_c/$start_menu/helicoid.lnk"
@@ -81,12 +114,14 @@ menu_icon=$(ls "$HOME"/.local/share/icons/hicolor/32x32/apps/*_helicoid.0.png 2>
 [[ $(differing "$menu_icon" "$ICON_PNG") == 0 ]] || die "the shortcut's icon $menu_icon is not the program's"
 
 # --- The installed-programs list.
-reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\helicoid' >"$ARTIFACTS/listed.out"
+reg_query "$entry" >"$ARTIFACTS/listed.out"
 for want in "DisplayName=helicoid" "DisplayVersion=$version" "Publisher=the helicoid authors" \
   "DisplayIcon=$folder\\helicoid.exe" "UninstallString=\"$folder\\Uninstall.exe\""; do
   grep -qxF "$want" "$ARTIFACTS/listed.out" || die "installed-programs entry: expected $want"
 done
 echo "installed into $folder; listed: $(tr '\n' ';' <"$ARTIFACTS/listed.out")"
+[[ -z "$OLD_EXE" || -z $(reg_query "$entry" 32) ]] || die "a helicoid entry in the 32-bit view too"
+[[ -z "$OLD_EXE" ]] || setup_refused 32-over-64 "$old_setup"
 
 # --- The installed program, started through its shortcut.
 wine_start viewer start /wait /unix "$lnk"
@@ -103,6 +138,7 @@ done
 [[ -n "${main:-}" ]] || die "no main window from the installed program"
 wine_tool helicoid-window-info "$MAIN_TITLE" | grep -qxF 'class: [OpenGL]' ||
   die "the installed program's window is not of the class OpenGL"
+setup_refused while-running "$setup"
 xdotool key --window "$main" Escape
 wine_exit_code_is "$viewer" 0 "the installed program's Escape"
 # Every program of the prefix ended: seen once without this wait, the

@@ -16,13 +16,9 @@
 #    picture itself is wine-viewer.sh's);
 #  - `Uninstall.exe /S` leaves no file, shortcut or registry key behind: the
 #    prefix's files are those it had before the install, and no registry file
-#    names helicoid;
-#  - run while helicoid is open, the setup program exits with 2 and changes nothing.
-# Given the 32-bit helicoid.exe too (its build's setup program), in a win64
-# prefix with its 32-bit side: the 32-bit setup program, then the 64-bit one
-# (the upgrade) and the 64-bit one again (a repair) leave one install, the
-# 64-bit one (one helicoid.exe, one entry in both registry views), and the
-# 32-bit setup program over it exits with 2 and changes nothing.
+#    names helicoid; while helicoid runs, a setup program exits with 2, changing nothing.
+# With HELICOID32_EXE: its setup program, then the 64-bit one twice (upgrade, repair) leave one
+# install, the 64-bit one; the 32-bit setup program over it exits with 2, changing nothing.
 #   wine-installer.sh HELICOID_EXE ARTIFACTS_DIR ICON_PNG [HELICOID32_EXE]
 HELICOID_EXE=$1
 ARTIFACTS=$2
@@ -44,39 +40,31 @@ setup=$(ls "$ARTIFACTS"/pack/helicoid-*-setup.exe) || die "cpack made no setup p
 echo "setup program $(basename "$setup"), $(stat -c %s "$setup") bytes"
 [[ $(windows_bits "$setup") == "$WINDOWS_BITS" ]] ||
   die "the setup program is not a $WINDOWS_BITS-bit program: $(file -b "$setup")"
-if [[ -n "$OLD_EXE" ]]; then
-  cpack --config "$(dirname "$OLD_EXE")/CPackConfig.cmake" -G NSIS -B "$ARTIFACTS/pack32" \
-    >"$ARTIFACTS/cpack32.out" 2>&1 || die "cpack -G NSIS failed for $OLD_EXE"
-  old_setup=$(ls "$ARTIFACTS"/pack32/helicoid-*-setup.exe) || die "cpack made no 32-bit setup program"
-fi
+[[ -z "$OLD_EXE" ]] || { cpack --config "$(dirname "$OLD_EXE")/CPackConfig.cmake" -G NSIS -B "$ARTIFACTS/pack32" \
+  >"$ARTIFACTS/cpack32.out" 2>&1 && old_setup=$(ls "$ARTIFACTS"/pack32/*-setup.exe); } || die "no 32-bit setup program"
 
 drive_c="$WINEPREFIX/drive_c"
-files() { (cd "$drive_c" && find . -not -path './users/*/Temp*' | sort); }
+files() { (cd "$drive_c" && find . -not -path './users/*/Temp*' "$@" | sort); }
 files >"$ARTIFACTS/files-before.list"
-# reg_query KEY [BITS]: the key's values as "NAME=VALUE" lines, seen as a
-# program of the setup program's kind (or BITS) sees the registry (64-bit
-# Windows keeps a view for each kind, and looks for an installed program in
-# the view of its kind).
+# reg_query KEY [BITS]: the key's values as "NAME=VALUE" lines, seen as a program of
+# the setup program's kind (or BITS) sees the registry (64-bit Windows keeps a view for
+# each kind, and looks for an installed program in the view of its kind).
 reg_query() {
   timeout 60 "$WINE" reg query "$1" "/reg:${2:-$WINDOWS_BITS}" 2>/dev/null | tr -d '\r' |
     sed -n 's/^    \(.*\)    REG_[A-Z_]*    \(.*\)$/\1=\2/p'
 }
 
 entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\helicoid'
-# state: the files with their times, the entry in both views. setup_run NAME
-# CODE SETUP: SETUP /S ends with CODE. setup_refused NAME SETUP: 2, no change.
-state() {
-  (cd "$drive_c" && find . -not -path './users/*/Temp*' -printf '%p %T@\n' | sort)
-  reg_query "$entry" 32 && reg_query "$entry" 64
-}
+# setup_run NAME CODE SETUP: SETUP /S ends with CODE; setup_refused NAME SETUP: with 2,
+# changing no file nor its time, nor the entry in either view.
+state() { files -printf '%p %T@\n'; reg_query "$entry" 32; reg_query "$entry" 64; }
 setup_run() {
   wine_start "$1" "$3" /S
   wine_exit_code_is "$WINE_PID" "$2" "$1: $(basename "$3") /S"
   timeout 60 wineserver -w  # the shortcuts' menu entries are written by a program of their own
 }
 setup_refused() {
-  local before && before=$(state)
-  setup_run "$1" 2 "$2"
+  local before && before=$(state) && setup_run "$1" 2 "$2"
   [[ "$(state)" == "$before" ]] || die "$1: $(basename "$2") /S changed files or entries"
 }
 

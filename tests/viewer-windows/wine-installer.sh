@@ -118,6 +118,7 @@ find_window "$INFO_TITLE" >/dev/null || die "no information box from the install
 wine_tool helicoid-window-info "$INFO_TITLE" >"$ARTIFACTS/info-box.out"
 grep -qxF 'child Static: [ mouse: touch the window image for movement----- ]' \
   "$ARTIFACTS/info-box.out" || die "information box text"
+setup_refused info-box-open "$setup"
 # (A key sent before the box takes it is lost: send until the window opens.)
 for i in $(seq 20); do
   xdotool key --window "$(find_window "$INFO_TITLE" 1)" Return 2>/dev/null
@@ -126,7 +127,7 @@ done
 [[ -n "${main:-}" ]] || die "no main window from the installed program"
 wine_tool helicoid-window-info "$MAIN_TITLE" | grep -qxF 'class: [OpenGL]' ||
   die "the installed program's window is not of the class OpenGL"
-setup_refused while-running "$setup"
+setup_refused window-open "$setup"
 xdotool key --window "$main" Escape
 wine_exit_code_is "$viewer" 0 "the installed program's Escape"
 # Every program of the prefix ended: seen once without this wait, the

@@ -63,7 +63,8 @@ Function HelicoidBeforeInstall
     RMDir $2
   ${EndIf}
 !else
-  ${If} ${RunningX64}
+  ; (IsWow64: on any 64-bit Windows, x64 or ARM, where the 64-bit view exists.)
+  ${If} ${IsWow64}
     SetRegView 64
     ReadRegStr $0 HKLM "${HELICOID_UNINSTALL_KEY}" "UninstallString"
     SetRegView default

@@ -59,7 +59,8 @@ entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\helicoid'
 # nor its time, nor the entry in either view.
 state() { files -printf '%p %T@\n'; reg_query "$entry" 32; reg_query "$entry" 64; }
 setup_run() {
-  local before && before=$(state) && wine_start "$1" "$3" /S
+  local before && before=$(state)
+  wine_start "$1" "$3" /S
   wine_exit_code_is "$WINE_PID" "$2" "$1: $(basename "$3") /S"
   timeout 60 wineserver -w  # the shortcuts' menu entries are written by a program of their own
   [[ $2 == 0 || "$(state)" == "$before" ]] || die "$1: $(basename "$3") /S changed files or entries"

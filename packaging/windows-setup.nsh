@@ -16,9 +16,9 @@
 !include x64.nsh
 
 ; The running viewer is found by its windows, wherever it was started from:
-; the information box it opens first (a dialog), or its main window (the
-; class OpenGL); the titles are app/winmain.cpp's. FindWindow sees the windows of 32- and 64-bit programs alike,
-; on Windows and under Wine.
+; the information box it opens first (a dialog), or its main window (the class
+; OpenGL), titled as app/winmain.cpp titles them. FindWindow sees the windows
+; of 32- and 64-bit programs alike, on Windows and under Wine.
 Function HelicoidStopUnlessClosed
   retry:
   FindWindow $0 "#32770" "soft by Quenmarrow - contact@example.org "
@@ -36,7 +36,8 @@ FunctionEnd
 Function HelicoidBeforeInstall
   Call HelicoidStopUnlessClosed
 !if ${NSIS_PTR_SIZE} > 4
-  ; $0: the 32-bit helicoid's uninstaller, quoted; $1 unquoted; $2 its folder.
+  ; $0: the 32-bit helicoid's uninstaller, quoted (as CPack writes it); $1
+  ; unquoted; $2 its folder.
   SetRegView 32
   ReadRegStr $0 HKLM "${HELICOID_UNINSTALL_KEY}" "UninstallString"
   SetRegView default

@@ -11,7 +11,8 @@
 # SDL backend's) are run with -L xvfb: the copy is built with SDL and the
 # display tests (label xvfb) run. Faults marked "label: wine" are run with
 # -L wine: the copy's 64-bit Windows program is built (the windows-x64
-# preset) and its tests under 64-bit Wine run. Faults marked "label:
+# preset) and its tests under 64-bit Wine run (the 32-bit one is built too,
+# for the upgrade of its install). Faults marked "label:
 # reproducible" (in the build's steps) are run with -L reproducible:
 # Packages.Reproducible builds the packages twice from the copy (made a git
 # checkout for it), unbuilt here. Faults marked "label: arm64" (the ARM
@@ -135,10 +136,12 @@ command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja
 sdl=OFF preset=linux
 [ "$testLabel" = xvfb ] && sdl=ON
 [ "$testLabel" = arm64 ] && sdl=ON preset=linux-arm64
-# (The linux preset names the copy's Windows programs; only the 64-bit one is
-# built, for the label wine.)
+# (The linux preset names the copy's Windows programs; they are built for the
+# label wine only, the 32-bit one for the 64-bit setup program's upgrade test.)
+windows32=""
+[ "$testLabel" = wine ] && windows32=$copy/build-windows-i686/helicoid.exe
 cmake -S "$copy" --preset $preset -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
-  -DHELICOID_WINDOWS_EXE= >"$work/configure.log" 2>&1 ||
+  -DHELICOID_WINDOWS_EXE=$windows32 >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
 # The copy's browser site, where the linux preset's tests look for it
@@ -166,7 +169,9 @@ run_tests() {
   elif [ "$testLabel" = wine ]; then
     # The program and its probes, and what the Wine tests run beside them.
     tests='^wine$' timeout=400 targets=(--target helicoid-x-delete-window helicoid-desktop-files)
-    (cd "$copy" && cmake --workflow --preset windows-x64) >"$work/build.log" 2>&1 || return 2
+    skip='^(Tree|WindowsViewer32)[.]'
+    (cd "$copy" && cmake --workflow --preset windows-x64 && cmake --workflow --preset windows-i686) \
+      >"$work/build.log" 2>&1 || return 2
   elif [ "$testLabel" = xvfb ]; then
     # The programs on the desktops (the packages' tests, also labelled xvfb,
     # check packaging, not the backend).

@@ -55,7 +55,8 @@ fi
 # folder, or a folder of platform/. The viewer's layers from the bottom up see
 # only the platform's seam (platform/ itself); the platform's core uses only
 # the seam; the backends use the core, the seam and gl/, never each other;
-# gl/ is below the backends and uses neither. Then what is built on them.
+# gl/ is below the backends and uses neither; webgl/, our GL over WebGL 2, is
+# below the web backend and uses nothing. Then what is built on them.
 seam=platform
 backend="$seam platform/core platform/gl"
 viewer="records model scene trackball glcontext app resources"
@@ -72,12 +73,13 @@ declare -A below=(
   [platform/gl]=""
   [platform/headless]="$backend"
   [platform/sdl]="$backend"
-  [platform/web]="$backend"
+  [platform/web]="$backend platform/webgl"
+  [platform/webgl]=""
   [lib]="$viewer $seam platform/headless"
   [programs]="$viewer $seam platform/headless platform/gl lib"
   [tools]="$viewer $seam lib"
 )
-# The place of a path: platform/web/gl11.h is in platform/web, app/app.h in app.
+# The place of a path: platform/webgl/gl11.h is in platform/webgl, app/app.h in app.
 place() {
   if [[ "$1" =~ ^(platform/[^/]+)/ ]]; then
     echo "${BASH_REMATCH[1]}"

@@ -138,7 +138,7 @@ sdl=OFF preset=linux
 # (The linux preset names the copy's Windows programs; only the 64-bit one is
 # built, for the label wine.)
 cmake -S "$copy" --preset $preset -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
-  -DHELICOID_WINDOWS_EXE= >"$work/configure.log" 2>&1 ||
+  -DHELICOID_WINDOWS_I686_EXE= >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
 # The copy's browser site, where the linux preset's tests look for it

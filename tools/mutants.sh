@@ -24,9 +24,13 @@
 #   options: -a        run every test of the label, not only up to the first failure
 #            -k DIR    keep the copy and its build in DIR, and reuse them
 #            -l FILE   another list of faults
-#            -L LABEL  the faults of this label (web, xvfb, wine, reproducible, arm64), and its tests
+#            -L LABEL  the faults of this label (one of kLabels below), and its tests
 #            -n        only check that each fault's original text is there once
 set -euo pipefail
+
+# The labels a fault may carry, each with its own build and tests (run_tests).
+kLabels=(web xvfb wine reproducible arm64)
+labelList=$(IFS='|'; echo "${kLabels[*]}")
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 list="$root/tools/mutants.txt"
@@ -41,7 +45,7 @@ while getopts "ak:l:L:n" option; do
     k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
     l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
     L) testLabel=$OPTARG ;;
-    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb|wine|reproducible|arm64] [-n] [NUMBER...]" >&2; exit 2 ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L $labelList] [-n] [NUMBER...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -80,9 +84,10 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done <"$list"
 count=$((n + 1))
-case $testLabel in "" | web | xvfb | wine | reproducible | arm64) ;;
-  *) echo "mutants: no label $testLabel (only web, xvfb, wine, reproducible, arm64)" >&2; exit 2 ;;
-esac
+if [[ -n "$testLabel" && " ${kLabels[*]} " != *" $testLabel "* ]]; then
+  echo "mutants: no label $testLabel (only ${kLabels[*]})" >&2
+  exit 2
+fi
 selected=("$@")
 if [ ${#selected[@]} -eq 0 ]; then
   for i in $(seq 1 "$count"); do [ "${labels[i - 1]}" = "$testLabel" ] && selected+=("$i"); done

@@ -121,7 +121,7 @@ if(WIN32)
   endforeach()
   set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@")
   string(REPLACE "${on_init}"
-                 "\n!define HELICOID_UNINSTALL_KEY \"${uninstall_key}\"\n!include \"${packaging_dir}/windows-setup.nsh\"${on_init}  Call HelicoidBeforeInstall\n"
+                 "\n!define HELICOID_UNINSTALL_KEY \"${uninstall_key}\"\n!define HELICOID_WINDOW_TITLE \"${HELICOID_WINDOW_TITLE}\"\n!define HELICOID_INFO_CAPTION \"${HELICOID_INFO_CAPTION}\"\n!include \"${packaging_dir}/windows-setup.nsh\"${on_init}  Call HelicoidBeforeInstall\n"
                  nsis_script "${nsis_script}")
   if(windows_flavour STREQUAL x64)
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")

@@ -17,13 +17,13 @@
 
 ; The running viewer is found by its windows, wherever it was started from:
 ; the information box it opens first (a dialog), or its main window (the class
-; OpenGL), titled as app/winmain.cpp titles them. FindWindow sees the windows
+; OpenGL), titled as the build titles them (HELICOID_WINDOW_TITLE and HELICOID_INFO_CAPTION). FindWindow sees the windows
 ; of 32- and 64-bit programs alike, on Windows and under Wine.
 Function HelicoidStopUnlessClosed
   retry:
-  FindWindow $0 "#32770" "soft by Quenmarrow - contact@example.org "
+  FindWindow $0 "#32770" "${HELICOID_INFO_CAPTION}"
   ${If} $0 = 0
-    FindWindow $0 "OpenGL" " soft by Quenmarrow"
+    FindWindow $0 "OpenGL" "${HELICOID_WINDOW_TITLE}"
   ${EndIf}
   ${If} $0 <> 0
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \

@@ -68,10 +68,10 @@ in_root() {
   viewer_up() { [[ -s "$out/viewer.pid" ]] || ! kill -0 "$root_pid" 2>/dev/null; }
   wait_until 600 viewer_up
   local box main=
-  if box=$(find_listed_window "soft by Quenmarrow - contact@example.org " 60); then
+  if box=$(find_listed_window "$HELICOID_INFO_CAPTION" 60); then
     for ((n = 0; n < 20; n++)); do
       xdotool key --window "$box" Return 2>/dev/null
-      main=$(find_listed_window " soft by Quenmarrow" 1) && break
+      main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
     done
   fi
   kill "$(cat "$out/viewer.pid")" 2>/dev/null
@@ -184,12 +184,12 @@ if (umask 002 && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb"
   xvfb_start 1280x1024 || exit 1
   $emulator "$work/root/usr/bin/helicoid" >"$work/viewer.log" 2>&1 &
   viewer_pid=$!
-  if box=$(find_listed_window "soft by Quenmarrow - contact@example.org " 30); then
+  if box=$(find_listed_window "$HELICOID_INFO_CAPTION" 30); then
     pass "the extracted helicoid shows the information box"
     # (A key sent before the box is ready to take it is lost: send until it closes.)
     for ((n = 0; n < 20; n++)); do
       xdotool key --window "$box" Return 2>/dev/null
-      main=$(find_listed_window " soft by Quenmarrow" 1) && break
+      main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
     done
     wm_class=$(xprop -id "${main:-0}" WM_CLASS 2>&1)
     startup=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/$app_id.desktop")

@@ -21,11 +21,11 @@ $emulator "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
 
 geometry() { client_geometry "$main"; }
-box=$(find_listed_window "soft by Quenmarrow - contact@example.org " 20) || { fail "no information box"; exit 1; }
+box=$(find_listed_window "$HELICOID_INFO_CAPTION" 20) || { fail "no information box"; exit 1; }
 # (A key sent before the box is ready to take it is lost: send until it closes.)
 for ((n = 0; n < 20; n++)); do
   xdotool key --window "$box" Return 2>/dev/null
-  main=$(find_listed_window " soft by Quenmarrow" 1) && break
+  main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
 done
 [[ -n "$main" ]] || { fail "no main window"; exit 1; }
 framed() {  # openbox has framed it and placed it for good

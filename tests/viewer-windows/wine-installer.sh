@@ -33,7 +33,7 @@ export HOME
 wine_begin
 trap 'wine_cleanup; rm -rf "$HOME"' EXIT
 
-version=$(project_version)
+version=$HELICOID_VERSION
 cpack --config "$WINDOWS_DIR/CPackConfig.cmake" -G 'NSIS;ZIP' -B "$ARTIFACTS/pack" \
   >"$ARTIFACTS/cpack.out" 2>&1 || die "cpack -G 'NSIS;ZIP' failed"
 setup=$(ls "$ARTIFACTS"/pack/helicoid-*-setup.exe) || die "cpack made no setup program"

@@ -144,6 +144,7 @@ void KeepFrameInPlace(platform::NativeWindow* w) {
     w->placing = 0;  // no frame to know (Wayland)
     return;
   }
+  --w->placing;
   if (top == 0 && left == 0) return;
   const Uint32 kNotPlaced = SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED | SDL_WINDOW_FULLSCREEN;
   if ((SDL_GetWindowFlags(w->window) & kNotPlaced) != 0) {
@@ -158,11 +159,23 @@ void KeepFrameInPlace(platform::NativeWindow* w) {
     if (w->moved) w->placing = 0;  // the move has landed
     return;
   }
-  // (A move asked for while SDL 3 is still placing the window by its own
-  // reckoning is undone by it, and asked for again.)
-  SDL_SetWindowPosition(w->window, x, y);
+  // The point asked for is corrected by what the last move missed: a move
+  // asked for while SDL 3 is still placing the window by its own reckoning
+  // is undone by it, and a window manager may take SDL 3's request for the
+  // point where the window already is (openbox does), so that it stays put.
+  w->askedX = w->moved ? w->askedX + x - cx : x;
+  w->askedY = w->moved ? w->askedY + y - cy : y;
+  SDL_SetWindowPosition(w->window, w->askedX, w->askedY);
   w->moved = true;
-  --w->placing;
+}
+
+bool KeepFramesInPlace() {
+  bool placing = false;
+  for (auto& [id, w] : B().windows) {
+    KeepFrameInPlace(w);
+    placing = placing || w->placing > 0;
+  }
+  return placing;
 }
 
 }  // namespace sdl
@@ -218,7 +231,7 @@ void ShowNativeWindow(NativeWindow* w, ShowState state) {
     SDL_RaiseWindow(w->window);  // shown and activated, as on Windows
   }
   const bool placed = state != ShowState::kMaximized && state != ShowState::kMinimized;
-  w->placing = placed && sdl::PlacesByClientArea() ? 3 : 0;
+  w->placing = placed && sdl::PlacesByClientArea() ? sdl::kPlacingChecks : 0;
   w->moved = false;
 }
 
@@ -232,7 +245,13 @@ void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
   cx = PointsToPixels(w->scale, cx);
   cy = PointsToPixels(w->scale, cy);
   bool restored = false;
-  if (p.resize && (cw != p.width || ch != p.height)) {
+  // A desktop that holds the window at a size of its own (a tiling one) is
+  // not asked again for the size it has just kept the window from: SDL 2.28
+  // and later wait for an answer to each request and report the size kept as
+  // a new size, so the window would be asked round and round, never drawn.
+  const bool refused = cw == w->keptWidth && ch == w->keptHeight && p.width == w->askedWidth &&
+                       p.height == w->askedHeight;
+  if (p.resize && (cw != p.width || ch != p.height) && !refused) {
     // A maximized window keeps its size until it is restored, and the window
     // manager then puts it back where it was before; as on Windows, a size
     // set without a move leaves it where the maximized window was.
@@ -240,6 +259,10 @@ void PlaceNativeWindow(NativeWindow* w, const Placement& p) {
     if (restored) SDL_RestoreWindow(w->window);
     SDL_SetWindowSize(w->window, sdl::PixelsToPoints(w->scale, p.width),
                       sdl::PixelsToPoints(w->scale, p.height));
+    w->askedWidth = p.width, w->askedHeight = p.height;
+    w->keptWidth = cw, w->keptHeight = ch;
+  } else if (p.resize && cw == p.width && ch == p.height) {
+    w->keptWidth = w->keptHeight = 0;
   }
   if (p.move) {
     if (restored || cx != p.x || cy != p.y) {
@@ -289,10 +312,16 @@ void PollInput() {
   SDL_PumpEvents();
   SDL_Event event;
   while (SDL_PollEvent(&event)) sdl::HandleEvent(event);
+  sdl::KeepFramesInPlace();
 }
 
 void WaitInput(int timeoutMs) {
   sdl::Ready();
+  // While a window is being placed, its position is looked at again every
+  // kPlacingPeriodMs, whether or not SDL reports a move.
+  if (sdl::KeepFramesInPlace() && (timeoutMs < 0 || timeoutMs > sdl::kPlacingPeriodMs)) {
+    timeoutMs = sdl::kPlacingPeriodMs;
+  }
   if (timeoutMs < 0) {
     SDL_WaitEvent(nullptr);
   } else {

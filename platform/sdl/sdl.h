@@ -20,9 +20,10 @@ namespace platform {
 // at scale 2; 1 under X11). The scale is the window's own, read again whenever
 // its size or its display changes.
 // `frameX`, `frameY`: where the window's frame belongs, in device pixels, as
-// Windows places a window; `placing`: how many more times it may be moved
-// there, while it has been shown and not yet seen in place after a move
-// (`moved`).
+// Windows places a window; `placing`: how many more times it is looked at,
+// while it has been shown and not yet seen in place after a move (`moved`). `askedWidth` x
+// `askedHeight`: the size last asked of the desktop, while the window was `keptWidth` x
+// `keptHeight` (0 once it has the size).
 struct NativeWindow {
   HWND hwnd;
   SDL_Window* window;
@@ -31,6 +32,8 @@ struct NativeWindow {
   int frameX = 0, frameY = 0;
   int placing = 0;
   bool moved = false;
+  int askedX = 0, askedY = 0;  // the point of the last move
+  int askedWidth = 0, askedHeight = 0, keptWidth = 0, keptHeight = 0;
 };
 
 // Where the window's own depth buffer is not the 16 bits asked for (GLX
@@ -82,12 +85,16 @@ void FollowWindow(platform::NativeWindow* w, int width = 0, int height = 0);
 // system's SDL 2 on newer desktops) puts its client area there instead. So
 // over SDL 3, once the desktop has framed a shown window (its borders are
 // known), its client area is moved to where the frame's corner lands on
-// (frameX, frameY): three tries at the most, and no more once a move has
+// (frameX, frameY). It is looked at for kPlacingChecks events or waits of
+// kPlacingPeriodMs at the most after it is shown, and no more once a move has
 // landed, so that the user's own moves stand. A window without a frame (no
 // window manager; Wayland, where the compositor places windows) is left
-// where it is. Called at each move and exposure of the window.
+// where it is. KeepFramesInPlace: for every window; true while any is being
+// placed.
+constexpr int kPlacingChecks = 60, kPlacingPeriodMs = 50;
 bool PlacesByClientArea();
 void KeepFrameInPlace(platform::NativeWindow* w);
+bool KeepFramesInPlace();
 
 // sdl_events.cpp
 void HandleEvent(const SDL_Event& event);

@@ -93,10 +93,26 @@ void HandleButton(const SDL_MouseButtonEvent& e, bool down) {
       return;
   }
   const Uint32 bit = SDL_BUTTON(e.button);
+  NativeWindow* w = Find(e.windowID);
+  int x = e.x, y = e.y;
+  if (w != nullptr && !down && PlacesByClientArea()) {
+    // SDL 3 on X11 may report a release before the motions that came ahead
+    // of it (a quick flick), at the point of the press: the release is
+    // given where the pointer is, after a move there with the button held,
+    // as SDL 2 reports them.
+    int px = 0, py = 0, wx = 0, wy = 0;
+    SDL_GetGlobalMouseState(&px, &py);
+    SDL_GetWindowPosition(w->window, &wx, &wy);
+    x = px - wx, y = py - wy;
+    if (x != e.x || y != e.y) {
+      platform::PointerMoved(w->hwnd, PointsToPixels(w->scale, x), PointsToPixels(w->scale, y),
+                             Held(B().buttons));
+    }
+  }
   B().buttons = down ? (B().buttons | bit) : (B().buttons & ~bit);
-  if (NativeWindow* w = Find(e.windowID)) {
-    platform::PointerButton(w->hwnd, button, down, PointsToPixels(w->scale, e.x),
-                            PointsToPixels(w->scale, e.y), Held(B().buttons));
+  if (w != nullptr) {
+    platform::PointerButton(w->hwnd, button, down, PointsToPixels(w->scale, x),
+                            PointsToPixels(w->scale, y), Held(B().buttons));
   }
 }
 

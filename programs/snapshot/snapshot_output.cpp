@@ -123,16 +123,19 @@ void CopyAttributes(const std::string& old, int fd) {
   if (n > 0) fsetxattr(fd, acl, value.data(), static_cast<size_t>(n), 0);
 }
 
-enum class Made { kDone, kFailed, kUnsupported, kInPlace };
+// What became of a replacement: the new file renamed over the old one; a
+// failure; no unnamed file here (make a named one); the rename refused
+// (rewrite the file in place instead).
+enum class Made { kRenamedOver, kFailed, kNoUnnamedFile, kRenameRefused };
 
 // Writes a complete new file beside `target` and renames it over it. With
 // `unnamed`, the file has no name until it is whole (O_TMPFILE), so a kill
 // at any point leaves nothing; otherwise it is made by mkstemp and removed on
 // failure or on a signal. Either way the file is private (0600) until it has
 // the final file's attributes, and has them before any data goes in. A rename
-// refused with EPERM (a sticky folder, an attribute) asks for a rewrite in
-// place instead.
-Made Replace(const Output& output, const std::string& data, bool unnamed, int* error) {
+// refused with EPERM (a sticky folder, an attribute) is told apart, so that
+// the caller rewrites the file in place instead.
+Made ReplaceByRename(const Output& output, const std::string& data, bool unnamed, int* error) {
   const std::string folder = FolderOf(output.target);
   const std::string base = BaseOf(output.target);
   std::string temporary;
@@ -141,7 +144,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
   if (unnamed) {
     fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-      return Made::kUnsupported;
+      return Made::kNoUnnamedFile;
     }
   } else {
     temporary = folder + "/." + base + ".XXXXXX";
@@ -195,7 +198,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
         RestoreSignals(&previous);
         close(fd);
         // Without /proc the unnamed file cannot be named: make a named one.
-        if (why == ENOENT) return Made::kUnsupported;
+        if (why == ENOENT) return Made::kNoUnnamedFile;
         *error = why;
         return Made::kFailed;
       }
@@ -205,7 +208,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
     const int why = errno;
     RestoreSignals(&previous);
     fail(why);
-    return why == EPERM ? Made::kInPlace : Made::kFailed;
+    return why == EPERM ? Made::kRenameRefused : Made::kFailed;
   }
   gHavePending = 0;
   RestoreSignals(&previous);
@@ -215,7 +218,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
     fsync(dir);
     close(dir);
   }
-  return Made::kDone;
+  return Made::kRenamedOver;
 }
 
 // Rewrites the file itself, so that its owner, mode and other names stay:
@@ -225,7 +228,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
 // a file the user cannot read does not allow (*lost says so). A new file
 // (its name leaves no room for a temporary one) is made here and removed on
 // failure.
-bool Rewrite(const Output& output, const std::string& data, int* error, bool* lost) {
+bool RewriteInPlace(const Output& output, const std::string& data, int* error, bool* lost) {
   bool readable = true, made = false;
   const char* target = output.target.c_str();
   int fd = open(target, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
@@ -295,7 +298,7 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     return false;
   };
   if (path == "-") {
-    output->kind = Output::kThrough;
+    output->kind = Output::kWriteThrough;
     output->fd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     return output->fd >= 0 || fail(errno);
   }
@@ -315,7 +318,7 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     // would become a file.
     int fd;
     if (OwnDescriptor(folder, base, &fd)) {
-      output->kind = Output::kThrough;
+      output->kind = Output::kWriteThrough;
       output->fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
       return output->fd >= 0 || fail(errno);
     }
@@ -336,7 +339,7 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     // Devices, pipes and anything in /dev or /proc are written through,
     // never made.
     if (KernelFolder(folder) || (exists && !S_ISREG(st.st_mode))) {
-      output->kind = Output::kThrough;
+      output->kind = Output::kWriteThrough;
       output->fd = open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
       return output->fd >= 0 || fail(errno);
     }
@@ -348,7 +351,7 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     // in place.
     const bool roomForTemporary = base.size() + 10 <= NAME_MAX && name.size() + 10 < PATH_MAX;
     if (!exists) {
-      output->kind = roomForTemporary ? Output::kReplace : Output::kInPlace;
+      output->kind = roomForTemporary ? Output::kReplaceByRename : Output::kRewriteInPlace;
       return folderWritable || fail(folderError);
     }
     // A file the user may not write is not written, whatever its folder allows.
@@ -361,16 +364,16 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     const uid_t user = geteuid();
     const bool ownFile = user == 0 || user == st.st_uid;
     output->kind = folderWritable && st.st_nlink == 1 && ownFile && !sticky && roomForTemporary
-                       ? Output::kReplace
-                       : Output::kInPlace;
+                       ? Output::kReplaceByRename
+                       : Output::kRewriteInPlace;
     return true;
   }
 }
 
 bool WriteOutput(Output* output, const std::string& data, std::string* error) {
   int why = 0;
-  bool written, lost = false;
-  if (output->kind == Output::kThrough) {
+  bool written = false, lost = false;
+  if (output->kind == Output::kWriteThrough) {
     written = WriteAll(output->fd, data, false, &why);
     if (close(output->fd) != 0 && written) {
       why = errno;
@@ -378,11 +381,14 @@ bool WriteOutput(Output* output, const std::string& data, std::string* error) {
     }
     output->fd = -1;
   } else {
-    Made made = Made::kInPlace;
-    if (output->kind == Output::kReplace) made = Replace(*output, data, true, &why);
-    if (made == Made::kUnsupported) made = Replace(*output, data, false, &why);
-    written = made == Made::kDone;
-    if (made == Made::kInPlace) written = Rewrite(*output, data, &why, &lost);
+    bool rewrite = output->kind == Output::kRewriteInPlace;
+    if (!rewrite) {
+      Made made = ReplaceByRename(*output, data, true, &why);
+      if (made == Made::kNoUnnamedFile) made = ReplaceByRename(*output, data, false, &why);
+      written = made == Made::kRenamedOver;
+      rewrite = made == Made::kRenameRefused;
+    }
+    if (rewrite) written = RewriteInPlace(*output, data, &why, &lost);
   }
   if (!written) *error = CannotWrite(output->shown, why);
   if (lost) *error += "; the file is write-only, so what it held could not be put back";

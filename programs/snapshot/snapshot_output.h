@@ -10,15 +10,15 @@ namespace snapshot {
 
 struct Output {
   enum Kind {
-    kThrough,  // an open descriptor, a device or a pipe: written as it is
-    kReplace,  // a regular file (or none yet): a new file renamed over it
-    kInPlace,  // a regular file whose folder cannot be written, or with other
-               // names (hard links): rewritten in place
+    kWriteThrough,     // an open descriptor, a device or a pipe: written as it is
+    kReplaceByRename,  // a regular file (or none yet): a new file renamed over it
+    kRewriteInPlace,   // a regular file whose folder cannot be written, or with
+                       // other names (hard links): its own bytes rewritten
   };
-  Kind kind = kReplace;
+  Kind kind = kReplaceByRename;
   std::string shown;   // the path as the user gave it, for messages
   std::string target;  // the file itself, symbolic links followed
-  int fd = -1;         // kThrough: opened before drawing
+  int fd = -1;         // kWriteThrough: opened before drawing
 };
 
 // Works out what `path` names and checks that it can be written, before

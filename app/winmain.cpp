@@ -8,9 +8,11 @@
 namespace {
 
 const char kClassName[] = "OpenGL";
-const char kWindowTitle[] = " soft by Quenmarrow";
+// The titles come from the build (CMakeLists.txt), which also gives them to
+// the tests that look for these windows.
+const char kWindowTitle[] = HELICOID_WINDOW_TITLE;
 const char kInfoText[] = " mouse: touch the window image for movement----- ";
-const char kInfoCaption[] = "soft by Quenmarrow - contact@example.org ";
+const char kInfoCaption[] = HELICOID_INFO_CAPTION;
 
 }  // namespace
 

@@ -4,13 +4,15 @@
 # model with a click, then reads the process's CPU time (utime + stime from
 # /proc/PID/stat) before and after a few idle seconds. For comparison it also
 # measures a few seconds of spinning.
-#   bench/idle-cpu.sh BUILD_DIR/app/helicoid [SECONDS]
+#   bench/idle-cpu.sh BUILD_DIR/helicoid [SECONDS]
 set -uo pipefail
 
 viewer=${1:?usage: idle-cpu.sh PATH/TO/helicoid [SECONDS]}
 seconds=${2:-5}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../tests/lib/x.sh"
+# The titles of the windows it looks for, which the build writes beside the program.
+source "$(dirname "$viewer")/helicoid-titles.sh" || exit 1
 viewer_pid=
 cleanup() {
   [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
@@ -46,9 +48,9 @@ measure() {  # measure LABEL: CPU over $seconds seconds
 
 "$viewer" >/dev/null 2>&1 &
 viewer_pid=$!
-box=$(find_listed_window "soft by Quenmarrow - contact@example.org ") || { echo "no information box"; exit 1; }
+box=$(find_listed_window "$HELICOID_INFO_CAPTION") || { echo "no information box"; exit 1; }
 xdotool key --window "$box" Return
-find_listed_window " soft by Quenmarrow" >/dev/null || { echo "no main window"; exit 1; }
+find_listed_window "$HELICOID_WINDOW_TITLE" >/dev/null || { echo "no main window"; exit 1; }
 sleep 1
 
 # Drag and release away from the press point: spinning, frames back to back.

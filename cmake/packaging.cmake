@@ -101,24 +101,34 @@ if(WIN32)
   # CPack's uninstaller removes the key Software\VENDOR\helicoid and would
   # leave the vendor's key empty behind it; these lines run after that.
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX 'Software\\\\${HELICOID_VENDOR}'")
-  # The 64-bit program's setup program is a 64-bit program itself (NSIS's
-  # amd64-unicode target): it installs into the 64-bit Program Files, and its
-  # registry entries, the uninstaller's included, land in the 64-bit view,
-  # where 64-bit Windows looks for an installed 64-bit program. CPack's script
-  # has no place for the target, so it is made from CPack's own with the
-  # target added; the build stops if that script no longer has the place.
+  # CPack's script has no place for a target nor for steps of our own in
+  # .onInit, so it is made from CPack's own with them added; the build stops
+  # if that script no longer has the places.
+  #  - The 64-bit program's setup program is a 64-bit program itself (NSIS's
+  #    amd64-unicode target): it installs into the 64-bit Program Files, and
+  #    its registry entries, the uninstaller's included, land in the 64-bit
+  #    view, where 64-bit Windows looks for an installed 64-bit program.
+  #  - .onInit first calls packaging/windows-setup.nsh: one helicoid per PC,
+  #    the 64-bit one taking the 32-bit one's place, never over a running one.
+  file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in nsis_script)
+  set(before "  !define VERSION")
+  set(on_init "\nFunction .onInit\n")
+  foreach(place "${before}" "${on_init}")
+    string(FIND "${nsis_script}" "${place}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "CPack's NSIS script has no '${place}': the setup program cannot be made")
+    endif()
+  endforeach()
+  set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@")
+  string(REPLACE "${on_init}"
+                 "\n!define HELICOID_UNINSTALL_KEY \"${uninstall_key}\"\n!define HELICOID_WINDOW_TITLE \"${HELICOID_WINDOW_TITLE}\"\n!define HELICOID_INFO_CAPTION \"${HELICOID_INFO_CAPTION}\"\n!include \"${packaging_dir}/windows-setup.nsh\"${on_init}  Call HelicoidBeforeInstall\n"
+                 nsis_script "${nsis_script}")
   if(windows_flavour STREQUAL x64)
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-    file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in nsis_script)
-    set(before "  !define VERSION")
-    string(FIND "${nsis_script}" "${before}" at)
-    if(at EQUAL -1)
-      message(FATAL_ERROR "CPack's NSIS script has no '${before}': the 64-bit setup program cannot be made")
-    endif()
     string(REPLACE "${before}" "  Target amd64-unicode\n${before}" nsis_script "${nsis_script}")
-    file(WRITE ${generated}/nsis/NSIS.template.in "${nsis_script}")
-    set(CPACK_MODULE_PATH ${generated}/nsis)
   endif()
+  file(WRITE ${generated}/nsis/NSIS.template.in "${nsis_script}")
+  set(CPACK_MODULE_PATH ${generated}/nsis)
   # The setup program's name says what it is: helicoid-VERSION-windows-i686-setup.exe
   # (or -x64-setup.exe).
   set(HELICOID_CPACK_NAMES
@@ -221,6 +231,8 @@ else()
   # loads at run time for its GL windows.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS libgl1)
+  # Libraries renamed in the 64-bit time_t change, depended on by both names.
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-depends.cmake)
   # Where SDL cannot show a message box (Wayland without zenity) the viewer
   # draws its own, with whatever font fontconfig finds: one comes with this.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-dejavu-core)

@@ -2,8 +2,8 @@
 # Checks the source tree as it stands, without building it:
 #  - every C++ file is formatted as .clang-format says (clang-format
 #    --dry-run --Werror), generated model data aside;
-#  - every include names a file of the same folder or of a layer below it:
-#    the folders hold the layers that docs/design.md draws.
+#  - every include names a file of the same folder or of a folder that the
+#    table of layers in docs/design.md allows it.
 # Prints one line a fault and exits 1 if there is any. The files are the git
 # checkout's: outside one (or below its top) it refuses, exit 2. The format is
 # clang-format 14's (Debian 12's; another major version formats differently):
@@ -51,33 +51,23 @@ else
     cut -d: -f1,2 | sort -u)
 fi
 
-# The places each place may include from, besides its own; a place is a top
-# folder, or a folder of platform/. The viewer's layers from the bottom up see
-# only the platform's seam (platform/ itself); the platform's core uses only
-# the seam; the backends use the core, the seam and gl/, never each other;
-# gl/ is below the backends and uses neither. Then what is built on them.
-seam=platform
-backend="$seam platform/core platform/gl"
-viewer="records model scene trackball glcontext app resources"
-declare -A below=(
-  [records]="$seam"
-  [model]=""
-  [scene]="records model $seam"
-  [trackball]="records"
-  [glcontext]="records $seam"
-  [app]="records model scene trackball glcontext $seam resources"
-  [resources]="$seam"
-  [platform]=""
-  [platform/core]="$seam"
-  [platform/gl]=""
-  [platform/headless]="$backend"
-  [platform/sdl]="$backend"
-  [platform/web]="$backend"
-  [lib]="$viewer $seam platform/headless"
-  [programs]="$viewer $seam platform/headless platform/gl lib"
-  [tools]="$viewer $seam lib"
-)
-# The place of a path: platform/web/gl11.h is in platform/web, app/app.h in app.
+# The places each place may include from, besides its own: the table of
+# docs/design.md, the one statement of the layers ("| `app/` | what it holds |
+# `records/` `model/` ... |"). A place is a top folder, or a folder of
+# platform/.
+declare -A below=()
+while IFS='|' read -r _ folder _ allowed _; do
+  folder=$(grep -o '`[^`]*/`' <<<"$folder" | tr -d '`')
+  [[ -n "$folder" ]] || continue
+  below[${folder%/}]=$(grep -o '`[^`]*/`' <<<"$allowed" | tr -d '`' | sed 's#/$##' | tr '\n' ' ')
+done < <(awk '/^\| folder \| what it holds \| may include \|$/ { table = 1; next }
+  table && !/^\|/ { exit }
+  table && !/^\|---/' docs/design.md)
+if ((${#below[@]} == 0)); then
+  echo "check-tree: docs/design.md has no table of the layers (| folder | what it holds | may include |)" >&2
+  exit 2
+fi
+# The place of a path: platform/webgl/gl11.h is in platform/webgl, app/app.h in app.
 place() {
   if [[ "$1" =~ ^(platform/[^/]+)/ ]]; then
     echo "${BASH_REMATCH[1]}"
@@ -88,7 +78,7 @@ place() {
 for file in "${sources[@]}"; do
   folder=$(place "$file")
   [[ "${file%%/*}" == tests || "${file%%/*}" == bench ]] && continue  # they may use everything
-  [[ -v "below[$folder]" ]] || { fault "$file: $folder/ has no place in the layers (tools/check-tree.sh)"; continue; }
+  [[ -v "below[$folder]" ]] || { fault "$file: $folder/ has no place in the layers (docs/design.md)"; continue; }
   while IFS=: read -r number include; do
     target=$(place "$include")
     [[ "$target" == "$folder" || " ${below[$folder]} " == *" $target "* ]] ||

@@ -3,12 +3,17 @@
 # missing. As root it runs apt-get; otherwise it prints the line to run.
 # For the browser tests it also installs the npm packages of tests/viewer-web from
 # their lock file (npm ci; puppeteer-core downloads no browser).
-# Usage: tools/install-deps.sh [run|web|package|test]   (default: test, a superset)
+# Usage: tools/install-deps.sh [run|linux|web|package|test]   (default: test, a superset)
+#   linux: the Linux build and its unit, GL, headless and display tests, with
+#   the SDL 2 interface over SDL 3 (sdl2-compat) where the release has it; the
+#   set installed in a newer release's root (tools/debian-root.sh NN-dev).
 set -euo pipefail
 
 what=${1:-test}
-run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libgl1-mesa-dri libpng-dev
-          googletest libgtest-dev libx11-dev)
+# (CMake's FindOpenGL needs libopengl-dev, which Debian 12 brings in with SDL's
+# development package and Debian 13 no longer does.)
+run_pkgs=(cmake g++ make pkg-config libsdl2-dev libegl-dev libgl-dev libopengl-dev libgl1-mesa-dri
+          libpng-dev googletest libgtest-dev libx11-dev)
 test_pkgs=("${run_pkgs[@]}" xvfb xdotool
            x11-utils imagemagick valgrind openbox desktop-file-utils appstream dpkg-dev file
            clang-format git)
@@ -35,6 +40,9 @@ windows_pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wi
 # shuffles the order of folders for the second one; curl asks the site's
 # server for its files.
 test_pkgs+=(lintian diffoscope-minimal disorderfs curl)
+# Clean roots of other Debian releases, for the build and the packages there
+# (tools/debian-root.sh).
+test_pkgs+=(mmdebstrap)
 windows_pkgs+=(nsis)
 # tools/package.sh: the Linux build, dpkg-shlibdeps and file for the .deb's
 # Depends, mingw-w64 and makensis for the Windows .zips and setup programs.
@@ -53,12 +61,20 @@ for arch in arm64 armhf; do
 done
 package_pkgs+=("${arm_pkgs[@]}") test_pkgs+=("${arm_pkgs[@]}" "${arm_test_pkgs[@]}")
 
+# The display tests' programs, and sdl2-compat (Debian 13 on; the system's
+# SDL 2 from Debian 14 on) to run them over SDL 3 too.
+linux_pkgs=("${run_pkgs[@]}" xvfb xdotool x11-utils imagemagick openbox weston i3-wm sway grim
+            fonts-terminus-otb python3 git valgrind)
+[[ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" == @(bullseye|bookworm) ]] ||
+  linux_pkgs+=(libsdl2-compat)
+
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;
+  linux) pkgs=("${linux_pkgs[@]}") ;;
   web) pkgs=("${web_pkgs[@]}") ;;
   package) pkgs=("${package_pkgs[@]}") ;;
   test) pkgs=("${test_pkgs[@]}" "${web_pkgs[@]}" "${browser_pkgs[@]}" "${windows_pkgs[@]}") ;;
-  *) echo "usage: $0 [run|web|package|test]" >&2; exit 2 ;;
+  *) echo "usage: $0 [run|linux|web|package|test]" >&2; exit 2 ;;
 esac
 
 # A name without an architecture means the machine's own one (or "all"): with

@@ -11,7 +11,8 @@
 # SDL backend's) are run with -L xvfb: the copy is built with SDL and the
 # display tests (label xvfb) run. Faults marked "label: wine" are run with
 # -L wine: the copy's 64-bit Windows program is built (the windows-x64
-# preset) and its tests under 64-bit Wine run. Faults marked "label:
+# preset) and its tests under 64-bit Wine run (the 32-bit one is built too,
+# for the upgrade of its install). Faults marked "label:
 # reproducible" (in the build's steps) are run with -L reproducible:
 # Packages.Reproducible builds the packages twice from the copy (made a git
 # checkout for it), unbuilt here. Faults marked "label: arm64" (the ARM
@@ -24,9 +25,13 @@
 #   options: -a        run every test of the label, not only up to the first failure
 #            -k DIR    keep the copy and its build in DIR, and reuse them
 #            -l FILE   another list of faults
-#            -L LABEL  the faults of this label (web, xvfb, wine, reproducible, arm64), and its tests
+#            -L LABEL  the faults of this label (one of kLabels below), and its tests
 #            -n        only check that each fault's original text is there once
 set -euo pipefail
+
+# The labels a fault may carry, each with its own build and tests (run_tests).
+kLabels=(web xvfb wine reproducible arm64)
+labelList=$(IFS='|'; echo "${kLabels[*]}")
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 list="$root/tools/mutants.txt"
@@ -41,7 +46,7 @@ while getopts "ak:l:L:n" option; do
     k) work=$(mkdir -p "$OPTARG" && cd "$OPTARG" && pwd) ;;
     l) list=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
     L) testLabel=$OPTARG ;;
-    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L web|xvfb|wine|reproducible|arm64] [-n] [NUMBER...]" >&2; exit 2 ;;
+    *) echo "usage: tools/mutants.sh [-a] [-k DIR] [-l FILE] [-L $labelList] [-n] [NUMBER...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -80,9 +85,10 @@ while IFS= read -r line || [ -n "$line" ]; do
   esac
 done <"$list"
 count=$((n + 1))
-case $testLabel in "" | web | xvfb | wine | reproducible | arm64) ;;
-  *) echo "mutants: no label $testLabel (only web, xvfb, wine, reproducible, arm64)" >&2; exit 2 ;;
-esac
+if [[ -n "$testLabel" && " ${kLabels[*]} " != *" $testLabel "* ]]; then
+  echo "mutants: no label $testLabel (only ${kLabels[*]})" >&2
+  exit 2
+fi
 selected=("$@")
 if [ ${#selected[@]} -eq 0 ]; then
   for i in $(seq 1 "$count"); do [ "${labels[i - 1]}" = "$testLabel" ] && selected+=("$i"); done
@@ -135,17 +141,22 @@ command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja
 sdl=OFF preset=linux
 [ "$testLabel" = xvfb ] && sdl=ON
 [ "$testLabel" = arm64 ] && sdl=ON preset=linux-arm64
-# (The linux preset names the copy's Windows programs; only the 64-bit one is
-# built, for the label wine.)
+# (The linux preset names the copy's Windows programs; they are built for the
+# label wine only, the 32-bit one for the 64-bit setup program's upgrade
+# test.) A fault that makes the compiler warn is still built and tested:
+# warnings are no errors in the copy.
+windows32=""
+[ "$testLabel" = wine ] && windows32=$copy/build-windows-i686/helicoid.exe
+noWerror=-DCMAKE_COMPILE_WARNING_AS_ERROR=OFF
 cmake -S "$copy" --preset $preset -B "$build" "${generator[@]}" -DHELICOID_BUILD_SDL=$sdl \
-  -DHELICOID_WINDOWS_EXE= >"$work/configure.log" 2>&1 ||
+  -DHELICOID_WINDOWS_I686_EXE=$windows32 $noWerror >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log" >&2; exit 1; }
 
 # The copy's browser site, where the linux preset's tests look for it
 # (build-web beside the sources), when the label asks for it; the browser
 # tests' npm packages are this tree's (npm ci).
 if [ "$testLabel" = web ]; then
-  (cd "$copy" && cmake --preset web) >"$work/configure-web.log" 2>&1 ||
+  (cd "$copy" && cmake --preset web $noWerror) >"$work/configure-web.log" 2>&1 ||
     { cat "$work/configure-web.log" >&2; exit 1; }
   ln -sfn "$root/tests/viewer-web/node_modules" "$copy/tests/viewer-web/node_modules"
 fi
@@ -166,7 +177,11 @@ run_tests() {
   elif [ "$testLabel" = wine ]; then
     # The program and its probes, and what the Wine tests run beside them.
     tests='^wine$' timeout=400 targets=(--target helicoid-x-delete-window helicoid-desktop-files)
-    (cd "$copy" && cmake --workflow --preset windows-x64) >"$work/build.log" 2>&1 || return 2
+    skip='^(Tree|WindowsViewer32)[.]'
+    (cd "$copy" && for kind in x64 i686; do
+      cmake --preset windows-$kind $noWerror && cmake --build --preset windows-$kind || exit 1
+    done) \
+      >"$work/build.log" 2>&1 || return 2
   elif [ "$testLabel" = xvfb ]; then
     # The programs on the desktops (the packages' tests, also labelled xvfb,
     # check packaging, not the backend).

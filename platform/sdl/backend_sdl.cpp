@@ -127,6 +127,44 @@ void FollowWindow(platform::NativeWindow* w, int width, int height) {
   }
 }
 
+bool PlacesByClientArea() {
+  // sdl2-compat, the SDL 2 interface over SDL 3, numbers its releases from
+  // patch level 50 on.
+  SDL_version linked;
+  SDL_GetVersion(&linked);
+  return linked.major > 2 || (linked.major == 2 && linked.patch >= 50);
+}
+
+void KeepFrameInPlace(platform::NativeWindow* w) {
+  if (w->placing == 0) return;
+  // The borders are known once the window manager has framed the window;
+  // until then they read 0 (and always without a window manager).
+  int top = 0, left = 0;
+  if (SDL_GetWindowBordersSize(w->window, &top, &left, nullptr, nullptr) != 0) {
+    w->placing = 0;  // no frame to know (Wayland)
+    return;
+  }
+  if (top == 0 && left == 0) return;
+  const Uint32 kNotPlaced = SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED | SDL_WINDOW_FULLSCREEN;
+  if ((SDL_GetWindowFlags(w->window) & kNotPlaced) != 0) {
+    w->placing = 0;
+    return;
+  }
+  const int x = PixelsToPoints(w->scale, w->frameX) + left;
+  const int y = PixelsToPoints(w->scale, w->frameY) + top;
+  int cx = 0, cy = 0;
+  SDL_GetWindowPosition(w->window, &cx, &cy);
+  if (cx == x && cy == y) {
+    if (w->moved) w->placing = 0;  // the move has landed
+    return;
+  }
+  // (A move asked for while SDL 3 is still placing the window by its own
+  // reckoning is undone by it, and asked for again.)
+  SDL_SetWindowPosition(w->window, x, y);
+  w->moved = true;
+  --w->placing;
+}
+
 }  // namespace sdl
 
 namespace platform {
@@ -141,8 +179,8 @@ NativeWindow* CreateNativeWindow(const WindowDescription& d, std::string* error)
   // window's own scale turns out otherwise, sized again at that.
   const SDL_Point at = {d.x, d.y};
   const int display = SDL_GetPointDisplayIndex(&at);
-  auto* native =
-      new NativeWindow{d.handle, nullptr, 0, sdl::DisplayScale(display < 0 ? 0 : display)};
+  auto* native = new NativeWindow{
+      d.handle, nullptr, 0, sdl::DisplayScale(display < 0 ? 0 : display), d.x, d.y};
   using sdl::PixelsToPoints;
   SDL_Window* window = SDL_CreateWindow(
       d.title.c_str(), PixelsToPoints(native->scale, d.x), PixelsToPoints(native->scale, d.y),
@@ -179,6 +217,9 @@ void ShowNativeWindow(NativeWindow* w, ShowState state) {
   } else {
     SDL_RaiseWindow(w->window);  // shown and activated, as on Windows
   }
+  const bool placed = state != ShowState::kMaximized && state != ShowState::kMinimized;
+  w->placing = placed && sdl::PlacesByClientArea() ? 3 : 0;
+  w->moved = false;
 }
 
 void PlaceNativeWindow(NativeWindow* w, const Placement& p) {

@@ -19,11 +19,18 @@ namespace platform {
 // display's logical points, `scale` device pixels each (2 on a Wayland output
 // at scale 2; 1 under X11). The scale is the window's own, read again whenever
 // its size or its display changes.
+// `frameX`, `frameY`: where the window's frame belongs, in device pixels, as
+// Windows places a window; `placing`: how many more times it may be moved
+// there, while it has been shown and not yet seen in place after a move
+// (`moved`).
 struct NativeWindow {
   HWND hwnd;
   SDL_Window* window;
   Uint32 id;
   float scale;
+  int frameX = 0, frameY = 0;
+  int placing = 0;
+  bool moved = false;
 };
 
 // Where the window's own depth buffer is not the 16 bits asked for (GLX
@@ -69,6 +76,18 @@ float ScaleOf(int points, int pixels, float fallback);
 // `width` x `height` device pixels where the backend knows better than SDL
 // (0: SDL's drawable size).
 void FollowWindow(platform::NativeWindow* w, int width = 0, int height = 0);
+
+// Windows places a window by its frame. SDL 2 on X11 creates a window with
+// its frame at the point asked for; SDL 3 (also under sdl2-compat, the
+// system's SDL 2 on newer desktops) puts its client area there instead. So
+// over SDL 3, once the desktop has framed a shown window (its borders are
+// known), its client area is moved to where the frame's corner lands on
+// (frameX, frameY): three tries at the most, and no more once a move has
+// landed, so that the user's own moves stand. A window without a frame (no
+// window manager; Wayland, where the compositor places windows) is left
+// where it is. Called at each move and exposure of the window.
+bool PlacesByClientArea();
+void KeepFrameInPlace(platform::NativeWindow* w);
 
 // sdl_events.cpp
 void HandleEvent(const SDL_Event& event);

@@ -125,6 +125,7 @@ void HandleWindow(const SDL_WindowEvent& e) {
   if (w == nullptr) return;
   switch (e.event) {
     case SDL_WINDOWEVENT_EXPOSED:
+      KeepFrameInPlace(w);
       platform::WindowExposed(w->hwnd);
       break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
@@ -151,6 +152,7 @@ void HandleWindow(const SDL_WindowEvent& e) {
       platform::WindowResized(w->hwnd, 0, 0, platform::SizeState::kMinimized);
       break;
     case SDL_WINDOWEVENT_MOVED:
+      KeepFrameInPlace(w);
       platform::WindowMoved(w->hwnd, PointsToPixels(w->scale, e.data1),
                             PointsToPixels(w->scale, e.data2));
       break;

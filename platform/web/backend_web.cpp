@@ -10,7 +10,7 @@
 // Cmd/Meta nothing); the canvas's close box as a close request; a new backing
 // store or a restored GL context as an exposed window; one surface format
 // (double-buffered, 16-bit depth) and GL contexts of our own GL 1.1 subset
-// over WebGL 2 (web/gl11.h); timers from the clock.
+// over WebGL 2 (webgl/gl11.h); timers from the clock.
 // Leaves out: minimized and maximized windows, palettes, Z order.
 //
 // The page side lives in web/library_page.js. Waiting for input, for a
@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/web/gl11.h"
+#include "platform/webgl/gl11.h"
 
 extern "C" {
 void hxpage_screen_size(int* width, int* height);
@@ -176,7 +176,7 @@ bool ShowMessageBox(NativeWindow*, const std::string& text, const std::string& c
 }
 
 std::vector<SurfaceFormat> SurfaceFormats() {
-  // What the drawing framebuffer of web/library_webgl.js holds.
+  // What the drawing framebuffer of webgl/library_webgl.js holds.
   return {SurfaceFormat{16, true}};
 }
 

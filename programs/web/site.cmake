@@ -8,11 +8,12 @@
 # defined.
 set(site ${CMAKE_BINARY_DIR}/site)
 set_target_properties(helicoid PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
-foreach(name index.html page.js helicoid.webmanifest)
+set(program_files index.html page.js helicoid.webmanifest)
+foreach(name ${program_files})
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${name} ${site}/${name} COPYONLY)
 endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/platform/web/page.css ${site}/page.css COPYONLY)
-set(page_files index.html page.js page.css helicoid.webmanifest)
+set(page_files ${program_files} page.css)
 
 # The web app's icons, drawn from icon 101.
 include(${PROJECT_SOURCE_DIR}/cmake/icon-png.cmake)

@@ -68,7 +68,7 @@ TEST_F(ViewerRun, StartsWithTheInformationBoxThenTheWindow) {
   const headless::MessageBoxRecord& box = headless::MessageBoxes()[0];
   EXPECT_EQ(box.owner, nullptr);
   EXPECT_EQ(box.text, " mouse: touch the window image for movement----- ");
-  EXPECT_EQ(box.caption, "soft by Quenmarrow - contact@example.org ");
+  EXPECT_EQ(box.caption, HELICOID_INFO_CAPTION);
   EXPECT_EQ(box.type, static_cast<UINT>(MB_OK));
   EXPECT_FALSE(windowDuringBox) << "the window must not exist while the box is open";
   const int registered = IndexInLog("RegisterClassA OpenGL");
@@ -77,7 +77,7 @@ TEST_F(ViewerRun, StartsWithTheInformationBoxThenTheWindow) {
   EXPECT_GT(IndexInLog("CreateWindowExA"), IndexInLog("MessageBoxA"));
 
   EXPECT_EQ(info.className, "OpenGL");
-  EXPECT_EQ(info.title, " soft by Quenmarrow");
+  EXPECT_EQ(info.title, HELICOID_WINDOW_TITLE);
   EXPECT_EQ(info.style & ~static_cast<DWORD>(WS_VISIBLE),
             static_cast<DWORD>(WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN));
   EXPECT_EQ(info.exStyle, 0u);

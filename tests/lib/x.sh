@@ -88,11 +88,6 @@ xvfb_stop() {
 # in front of the programs under test, which the kernel here cannot start.
 emulator=${HELICOID_EMULATOR:-}
 
-# The project's version, as project() in CMakeLists.txt gives it.
-project_version() {
-  sed -n 's/^project(helicoid VERSION \([0-9.]*\).*/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../../CMakeLists.txt"
-}
-
 x_work() {
   work=$(mktemp -d)
   viewer_pid=

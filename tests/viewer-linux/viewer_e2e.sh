@@ -20,15 +20,15 @@ model_share() {
 $emulator "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
 
-caption="soft by Quenmarrow - contact@example.org "
+caption="$HELICOID_INFO_CAPTION"
 box=$(find_listed_window "$caption" 20) || { fail "information box did not appear"; cat "$work/viewer.log"; exit 1; }
 pass "information box with its caption"
-if xwininfo -root -tree | grep -qF '" soft by Quenmarrow"'; then
+if xwininfo -root -tree | grep -qF "\"$HELICOID_WINDOW_TITLE\""; then
   fail "main window exists before the box is dismissed"
 fi
 xdotool key --window "$box" Return
 
-main=$(find_listed_window " soft by Quenmarrow" 20) || { fail "main window did not appear"; exit 1; }
+main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 20) || { fail "main window did not appear"; exit 1; }
 read -r x y w h <<<"$(client_geometry "$main")"
 if [[ "$x,$y,$w,$h" == "50,50,819,819" ]]; then pass "window 819 x 819 at (50, 50)"; else fail "window at $x,$y size ${w}x$h"; fi
 

@@ -21,7 +21,7 @@ i3_start || { fail "no i3"; checks_end "$work"; }
 
 "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
-caption="soft by Quenmarrow - contact@example.org "
+caption="$HELICOID_INFO_CAPTION"
 box=$(find_listed_window "$caption" 20) || { fail "no information box"; checks_end "$work"; }
 box_floats() { read -r how bw bh _ <<<"$(tree_window i3-msg "$caption")" && [[ $how == floating ]]; }
 wait_until 10 box_floats
@@ -30,7 +30,7 @@ read -r bx by w h <<<"$(client_geometry "$box")"
   fail "the box: $how $bw x $bh, its own size $w x $h"
 for ((n = 0; n < 20; n++)); do
   xdotool key --window "$box" Return 2>/dev/null
-  main=$(find_listed_window " soft by Quenmarrow" 1) && break
+  main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
 done
 [[ -n "$main" ]] || { fail "no main window"; checks_end "$work"; }
 

@@ -97,16 +97,16 @@ check_box() {
 # ---- The viewer: the information box first, alone.
 run_wayland "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
-caption="soft by Quenmarrow - contact@example.org "
+caption="$HELICOID_INFO_CAPTION"
 wait_log "$work/viewer.log" "set_title(\"$caption\")" && pass "box titled with its caption" ||
   fail "no box titled '$caption'"
 check_box info 1 0
-grep -qF 'set_title(" soft by Quenmarrow")' "$work/viewer.log" && fail "main window opened with the box up"
+grep -qF "set_title(\"$HELICOID_WINDOW_TITLE\")" "$work/viewer.log" && fail "main window opened with the box up"
 grep -F "cannot show" "$work/viewer.log" && fail "the viewer says it cannot show its box"
 xdotool key --window "$WESTON_WINDOW" Return
 
 # ---- Then the window: 0.8 of the 1800-pixel screen, drawn at full resolution.
-wait_log "$work/viewer.log" 'set_title(" soft by Quenmarrow")' || fail "no main window after Return"
+wait_log "$work/viewer.log" "set_title(\"$HELICOID_WINDOW_TITLE\")" || fail "no main window after Return"
 g=$(wait_region "$work/start.png" 38,38,38 1400 1400) || fail "no window of 1440 x 1440 device pixels"
 read -r w h x y <<<"$g"
 [[ "$w $h" == "1440 1440" ]] && pass "window 1440 x 1440 device pixels" || fail "window $w x $h"

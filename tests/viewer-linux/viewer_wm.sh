@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real viewer under a window manager (openbox) on a private Xvfb, with
-# xdotool as the user: maximised from its title bar, the window springs back
+# xdotool as the user: its frame at (50, 50); maximised from its title bar, the window springs back
 # to 819 x 819 and stays where the maximised window was (the frame at the
 # screen's origin); Shift+F toggles nothing while 'f' turns the fog on;
 # minimized while it spins, it uses (almost) no CPU, and restored it spins on.
@@ -21,19 +21,25 @@ $emulator "$viewer" >"$work/viewer.log" 2>&1 &
 viewer_pid=$!
 
 geometry() { client_geometry "$main"; }
-box=$(find_listed_window "soft by Quenmarrow - contact@example.org " 20) || { fail "no information box"; exit 1; }
+box=$(find_listed_window "$HELICOID_INFO_CAPTION" 20) || { fail "no information box"; exit 1; }
 # (A key sent before the box is ready to take it is lost: send until it closes.)
 for ((n = 0; n < 20; n++)); do
   xdotool key --window "$box" Return 2>/dev/null
-  main=$(find_listed_window " soft by Quenmarrow" 1) && break
+  main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
 done
 [[ -n "$main" ]] || { fail "no main window"; exit 1; }
 framed() {  # openbox has framed it and placed it for good
   xprop -id "$main" _NET_FRAME_EXTENTS 2>/dev/null | grep -q = && [[ "$(geometry)" == *" 819 819" ]]
 }
 wait_until 10 framed || fail "openbox did not frame the window: $(geometry)"
-read -r x y w h <<<"$(geometry)"
-read -r left right top bottom <<<"$(xprop -id "$main" _NET_FRAME_EXTENTS | tr -dc '0-9 ')"
+# Placed as Windows places it: the frame, not the client area, at (50, 50).
+frame_placed() {
+  read -r x y w h <<<"$(geometry)"
+  read -r left right top bottom <<<"$(xprop -id "$main" _NET_FRAME_EXTENTS | tr -dc '0-9 ')"
+  ((x - left == 50 && y - top == 50))
+}
+wait_until 10 frame_placed && pass "the frame is at (50, 50)" ||
+  fail "the frame is at ($((x - left)), $((y - top))), not at (50, 50)"
 echo "client ${w}x$h at ($x, $y); frame extents $left $right $top $bottom"
 
 # --- Maximise with the title bar's maximise button (right end, beside close).

@@ -106,12 +106,12 @@ async function endsCleanly(page, how, action) {
 // ---- The check groups, in the order they run on one page.
 
 function theBox(box) {
-  check(box.caption === 'soft by Quenmarrow - contact@example.org ' &&
+  check(box.caption === process.env.HELICOID_INFO_CAPTION &&
             box.text === ' mouse: touch the window image for movement----- ',
         `the box shows caption ${JSON.stringify(box.caption)} and text ${JSON.stringify(box.text)}`);
   check(box.canvasesWhileOpen === 0 && box.icons === 0,
         'no canvas while the box is open, and the box has no icon');
-  check(box.title === ' soft by Quenmarrow' && box.favicon.startsWith('data:image/png'),
+  check(box.title === process.env.HELICOID_WINDOW_TITLE && box.favicon.startsWith('data:image/png'),
         `page title ${JSON.stringify(box.title)} and the icon as favicon`);
   const {rect, backing} = box;
   check(rect.x === 50 && rect.y === 50 && rect.width === kCanvas && backing.width === kCanvas,
@@ -536,9 +536,7 @@ async function workerKeepsItsBuild(browser, server) {
       {timeout: 10000});
   await page.reload();  // now from the worker
   const before = await page.evaluate(async () => {
-    for (const other of [`helicoid ${location.origin}/elsewhere/ 1`, 'helicoid-0123456789abcdef']) {
-      await (await caches.open(other)).put('x', new Response('x'));
-    }
+    await (await caches.open(`helicoid ${location.origin}/elsewhere/ 1`)).put('x', new Response('x'));
     return (await caches.keys()).sort();
   });
   const update = (target) => target.evaluate(async () => {

@@ -48,7 +48,7 @@ resources=$(wrestool -l "$exe" | sed -n 's/^--type=\([0-9]*\) --name=\([0-9]*\) 
 for want in '14 101' '16 1' '24 1'; do  # icon group 101, version, manifest
   grep -qx "$want" <<<"$resources" || die "no resource of type and name $want: $resources"
 done
-version=$(project_version)
+version=$HELICOID_VERSION
 strings=$(wrestool -x --raw --type=16 "$exe" | tr -d '\0')
 for want in "ProductNamehelicoid" "ProductVersion$version"; do
   [[ "$strings" == *"$want"* ]] || die "the version resource lacks $want"

@@ -16,42 +16,59 @@
 #    picture itself is wine-viewer.sh's);
 #  - `Uninstall.exe /S` leaves no file, shortcut or registry key behind: the
 #    prefix's files are those it had before the install, and no registry file
-#    names helicoid.
-#   wine-installer.sh HELICOID_EXE ARTIFACTS_DIR ICON_PNG
+#    names helicoid; while helicoid runs, a setup program exits with 2, changing nothing.
+# With HELICOID32_EXE, its setup program runs first, then the 64-bit one twice (upgrade, repair),
+# then its own again: that one exits with 2, changing nothing; the rest checks the 64-bit install.
+#   wine-installer.sh HELICOID_EXE ARTIFACTS_DIR ICON_PNG [HELICOID32_EXE]
 HELICOID_EXE=$1
 ARTIFACTS=$2
 ICON_PNG=$3
+OLD_EXE=${4:-}
 source "$(dirname "$0")/wine-lib.sh"
 
 # Wine's menu builder writes under HOME: a throwaway one.
+[[ -z "$OLD_EXE" ]] || skip_without_32bit_code
 HOME=$(mktemp -d /tmp/helicoid-home.XXXXXX)
 export HOME
 wine_begin
 trap 'wine_cleanup; rm -rf "$HOME"' EXIT
 
-version=$(project_version)
+version=$HELICOID_VERSION
 cpack --config "$WINDOWS_DIR/CPackConfig.cmake" -G 'NSIS;ZIP' -B "$ARTIFACTS/pack" \
   >"$ARTIFACTS/cpack.out" 2>&1 || die "cpack -G 'NSIS;ZIP' failed"
 setup=$(ls "$ARTIFACTS"/pack/helicoid-*-setup.exe) || die "cpack made no setup program"
 echo "setup program $(basename "$setup"), $(stat -c %s "$setup") bytes"
 [[ $(windows_bits "$setup") == "$WINDOWS_BITS" ]] ||
   die "the setup program is not a $WINDOWS_BITS-bit program: $(file -b "$setup")"
+[[ -z "$OLD_EXE" ]] || { cpack --config "$(dirname "$OLD_EXE")/CPackConfig.cmake" -G NSIS -B "$ARTIFACTS/pack32" \
+  >"$ARTIFACTS/cpack32.out" 2>&1 && old_setup=$(ls "$ARTIFACTS"/pack32/*-setup.exe); } || die "no 32-bit setup program"
 
 drive_c="$WINEPREFIX/drive_c"
-files() { (cd "$drive_c" && find . -not -path './users/*/Temp*' | sort); }
+files() { (cd "$drive_c" && find . -not -path './users/*/Temp*' "$@" | sort); }
 files >"$ARTIFACTS/files-before.list"
-# reg_query KEY: the key's values as "NAME=VALUE" lines, seen as a program of
+# reg_query KEY [BITS]: the key's values as "NAME=VALUE" lines, seen as a program of
 # the setup program's kind sees the registry (64-bit Windows keeps a view for
 # each kind, and looks for an installed program in the view of its kind).
 reg_query() {
-  timeout 60 "$WINE" reg query "$1" "/reg:$WINDOWS_BITS" 2>/dev/null | tr -d '\r' |
+  timeout 60 "$WINE" reg query "$1" "/reg:${2:-$WINDOWS_BITS}" 2>/dev/null | tr -d '\r' |
     sed -n 's/^    \(.*\)    REG_[A-Z_]*    \(.*\)$/\1=\2/p'
 }
 
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\helicoid'
+# setup_run NAME CODE SETUP: SETUP /S ends with CODE; with 2 (refused) changing no file
+# nor its time, nor the entry in either view.
+state() { files -printf '%p %T@\n'; reg_query "$entry" 32; reg_query "$entry" 64; }
+setup_run() {
+  local before && before=$(state)
+  wine_start "$1" "$3" /S
+  wine_exit_code_is "$WINE_PID" "$2" "$1: $(basename "$3") /S"
+  timeout 60 wineserver -w  # the shortcuts' menu entries are written by a program of their own
+  [[ $2 == 0 || "$(state)" == "$before" ]] || die "$1: $(basename "$3") /S changed files or entries"
+}
 # --- Silent install.
-wine_start install "$setup" /S
-wine_exit_code_is "$WINE_PID" 0 "setup /S"
-timeout 60 wineserver -w  # the shortcuts' menu entries are written by a program of their own
+[[ -z "$OLD_EXE" ]] || setup_run install32 0 "$old_setup"
+setup_run install 0 "$setup"
+[[ -z "$OLD_EXE" ]] || setup_run repair 0 "$setup"
 program_files=$(reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion' |
   sed -n 's/^ProgramFilesDir=//p')
 [[ -n "$program_files" ]] || die "no ProgramFilesDir in the registry"
@@ -81,12 +98,14 @@ menu_icon=$(ls "$HOME"/.local/share/icons/hicolor/32x32/apps/*_helicoid.0.png 2>
 [[ $(differing "$menu_icon" "$ICON_PNG") == 0 ]] || die "the shortcut's icon $menu_icon is not the program's"
 
 # --- The installed-programs list.
-reg_query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\helicoid' >"$ARTIFACTS/listed.out"
+reg_query "$entry" >"$ARTIFACTS/listed.out"
 for want in "DisplayName=helicoid" "DisplayVersion=$version" "Publisher=the helicoid authors" \
   "DisplayIcon=$folder\\helicoid.exe" "UninstallString=\"$folder\\Uninstall.exe\""; do
   grep -qxF "$want" "$ARTIFACTS/listed.out" || die "installed-programs entry: expected $want"
 done
 echo "installed into $folder; listed: $(tr '\n' ';' <"$ARTIFACTS/listed.out")"
+[[ -z "$OLD_EXE" || -z $(reg_query "$entry" 32) ]] || die "a helicoid entry in the 32-bit view too"
+[[ -z "$OLD_EXE" ]] || setup_run 32-over-64 2 "$old_setup"
 
 # --- The installed program, started through its shortcut.
 wine_start viewer start /wait /unix "$lnk"
@@ -95,6 +114,7 @@ find_window "$INFO_TITLE" >/dev/null || die "no information box from the install
 wine_tool helicoid-window-info "$INFO_TITLE" >"$ARTIFACTS/info-box.out"
 grep -qxF 'child Static: [ mouse: touch the window image for movement----- ]' \
   "$ARTIFACTS/info-box.out" || die "information box text"
+setup_run info-box-open 2 "$setup"
 # (A key sent before the box takes it is lost: send until the window opens.)
 for i in $(seq 20); do
   xdotool key --window "$(find_window "$INFO_TITLE" 1)" Return 2>/dev/null
@@ -103,6 +123,7 @@ done
 [[ -n "${main:-}" ]] || die "no main window from the installed program"
 wine_tool helicoid-window-info "$MAIN_TITLE" | grep -qxF 'class: [OpenGL]' ||
   die "the installed program's window is not of the class OpenGL"
+setup_run window-open 2 "$setup"
 xdotool key --window "$main" Escape
 wine_exit_code_is "$viewer" 0 "the installed program's Escape"
 # Every program of the prefix ended: seen once without this wait, the

@@ -17,8 +17,8 @@
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/x.sh"
 
-INFO_TITLE='soft by Quenmarrow - contact@example.org '
-MAIN_TITLE=' soft by Quenmarrow'
+INFO_TITLE=$HELICOID_INFO_CAPTION
+MAIN_TITLE=$HELICOID_WINDOW_TITLE
 BACKGROUND='38,38,38'
 
 wine_cleanup() {

@@ -22,7 +22,7 @@ for want in 'group 101: 2 images' 'image 0: 32 x 32, 4 bits, 16 colours' \
   "corner pixel: $BACKGROUND"; do
   grep -qxF "$want" "$ARTIFACTS/icon.out" || die "icon resource: expected '$want'"
 done
-version=$(project_version)
+version=$HELICOID_VERSION
 for want in "version ProductName: [helicoid]" "version ProductVersion: [$version]" \
   'version FileDescription: [helicoid - an interactive OpenGL viewer of a lit 3D helicoid]' \
   'version LegalCopyright: [Copyright (c) 2026 the helicoid authors; MIT License]' \

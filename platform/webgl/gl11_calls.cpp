@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/web/gl11_state.h"
+#include "platform/webgl/gl11_state.h"
 
 using webgl11::Context;
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/web/gl11.h"
+#include "platform/webgl/gl11.h"
 
 // The WebGL side, in library_webgl.js.
 extern "C" {

@@ -6,7 +6,7 @@
 // material products formed here once per batch. In line polygon mode each
 // triangle's facing is decided here, as the GL decides it for the filled
 // triangle, so that its edges take the front or the back colour.
-#include "platform/web/gl11_state.h"
+#include "platform/webgl/gl11_state.h"
 
 #include <GL/gl.h>
 #include <emscripten.h>

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The tree on a newer Debian release than this machine's, in a clean root of
+# it (tools/debian-root.sh RELEASE-dev, with no network inside): configured
+# with the linux preset and built by that release's compiler and CMake
+# against its SDL and Mesa; its unit, GL, headless and display tests; then
+# the display tests again over sdl2-compat, the SDL 2 interface over SDL 3
+# (the system's SDL 2 from Debian 14, Fedora 42 and Arch on), which must
+# behave as SDL 2 does: the frame at (50, 50), the size, the box, the scale,
+# no CPU while minimized.
+#   release.sh SOURCE_DIR RELEASE
+set -uo pipefail
+src=$(cd "$1" && pwd)
+exec "$src/tools/debian-root.sh" run -n -r "$src:/src" "$2-dev" bash -c '
+  cd /src && cmake --preset linux -B /tmp/build >/tmp/configure.log 2>&1 ||
+    { cat /tmp/configure.log; echo "FAIL: the linux preset does not configure"; exit 1; }
+  cmake --build /tmp/build -j2 >/tmp/build.log 2>&1 ||
+    { tail -n 40 /tmp/build.log; echo "FAIL: the tree does not build"; exit 1; }
+  cd /tmp/build
+  # (The package tests make roots of their own, which they cannot inside one.)
+  tests=(ctest -j2 --output-on-failure -E "^(Packages|Releases)[.]")
+  "${tests[@]}" -L "^(unit|gl|headless|xvfb)$"; status=$?
+  compat=/usr/lib/$(gcc -dumpmachine)/sdl2-compat
+  LD_LIBRARY_PATH=$compat ldd ./helicoid | grep -q "$compat/libSDL2" ||
+    { echo "FAIL: no sdl2-compat in $compat"; exit 1; }
+  echo "== Over sdl2-compat ($compat)"
+  LD_LIBRARY_PATH=$compat "${tests[@]}" -L "^xvfb$" || status=1
+  exit $status'

@@ -179,9 +179,9 @@ int main(int argc, char** argv) {
   snapshot::Output output;
   if (!snapshot::PrepareOutput(options.output, &output, &error)) return Fail(kBadInput, error);
 
-  // A signal during the drawing acts once it is done, before anything is
-  // written; the GL's threads never take one.
-  snapshot::HoldSignalsWhileDrawing();
+  // A signal before the write ends the program at once, whatever the driver
+  // is doing; the GL's threads never take one.
+  snapshot::EndAtOnceOnSignals();
   // Where the GL cannot draw the picture as the viewer does, nothing is drawn.
   {
     platform::OffscreenGL probe;
@@ -192,12 +192,13 @@ int main(int argc, char** argv) {
   std::vector<unsigned char> pixels;
   if (!DrawViewerFrame(options, &pixels, &error)) return Fail(kFailed, error);
   DropCapturedStderr();
-  snapshot::ActOnSignals();
 
   std::string png;
   if (!EncodePng(pixels, options.size, &png, &error)) {
     return Fail(kFailed, "cannot encode the picture: " + error);
   }
+  // From here a signal waits until the old or the new picture is whole.
+  snapshot::ActOnSignals();
   if (!snapshot::WriteOutput(&output, png, &error)) return Fail(kFailed, error);
   return 0;
 }

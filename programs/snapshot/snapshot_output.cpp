@@ -5,12 +5,15 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <vector>
 
@@ -53,6 +56,61 @@ void DeferSignals(sigset_t* previous, int also = 0) {
 
 void RestoreSignals(const sigset_t* previous) {
   pthread_sigmask(SIG_SETMASK, previous, nullptr);
+}
+
+// Until the write begins, one thread of our own takes the deferred signals
+// (all others, the GL's among them, hold them) and ends the process by the
+// first one at once: nothing is on the disk yet. A thread-directed signal
+// that it alone waits for tells it to stop.
+pthread_t gWatcher;
+bool gWatching = false;
+sigset_t gWatched;
+
+int StopWatchingSignal() {
+  return SIGRTMIN;
+}
+
+void* WatchSignals(void*) {
+  int s = 0;
+  while (sigwait(&gWatched, &s) != 0) {
+  }
+  if (s == StopWatchingSignal()) return nullptr;
+  signal(s, SIG_DFL);
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, s);
+  pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+  raise(s);  // ends the process, as the signal would have
+  _exit(128 + s);
+}
+
+// The process's umask, read without changing it: the GL's threads may be
+// making files of their own (a shader cache) at the same moment. Without
+// /proc a child reads it; failing that, the new file is private.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    unsigned mask = 0;
+    if (std::sscanf(line.c_str(), "Umask: %o", &mask) == 1) return static_cast<mode_t>(mask);
+  }
+  mode_t mask = 077;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return mask;
+  const pid_t child = fork();
+  if (child == 0) {
+    const mode_t own = umask(0);
+    _exit(write(fds[1], &own, sizeof own) == sizeof own ? 0 : 1);
+  }
+  close(fds[1]);
+  if (child > 0) {
+    mode_t got = 0;
+    int status = 0;
+    if (read(fds[0], &got, sizeof got) == sizeof got) mask = got;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  close(fds[0]);
+  return mask;
 }
 
 std::string CannotWrite(const std::string& path, int error) {
@@ -123,16 +181,19 @@ void CopyAttributes(const std::string& old, int fd) {
   if (n > 0) fsetxattr(fd, acl, value.data(), static_cast<size_t>(n), 0);
 }
 
-enum class Made { kDone, kFailed, kUnsupported, kInPlace };
+// What became of a replacement: the new file renamed over the old one; a
+// failure; no unnamed file here (make a named one); the rename refused
+// (rewrite the file in place instead).
+enum class Made { kRenamedOver, kFailed, kNoUnnamedFile, kRenameRefused };
 
 // Writes a complete new file beside `target` and renames it over it. With
 // `unnamed`, the file has no name until it is whole (O_TMPFILE), so a kill
 // at any point leaves nothing; otherwise it is made by mkstemp and removed on
 // failure or on a signal. Either way the file is private (0600) until it has
 // the final file's attributes, and has them before any data goes in. A rename
-// refused with EPERM (a sticky folder, an attribute) asks for a rewrite in
-// place instead.
-Made Replace(const Output& output, const std::string& data, bool unnamed, int* error) {
+// refused with EPERM (a sticky folder, an attribute) is told apart, so that
+// the caller rewrites the file in place instead.
+Made ReplaceByRename(const Output& output, const std::string& data, bool unnamed, int* error) {
   const std::string folder = FolderOf(output.target);
   const std::string base = BaseOf(output.target);
   std::string temporary;
@@ -141,7 +202,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
   if (unnamed) {
     fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-      return Made::kUnsupported;
+      return Made::kNoUnnamedFile;
     }
   } else {
     temporary = folder + "/." + base + ".XXXXXX";
@@ -169,9 +230,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
   if (access(output.target.c_str(), F_OK) == 0) {
     CopyAttributes(output.target, fd);
   } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, 0666 & ~CurrentUmask());
   }
   if (!WriteAll(fd, data, false, error)) return fail(*error);
   if (fsync(fd) != 0) return fail(errno);
@@ -195,7 +254,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
         RestoreSignals(&previous);
         close(fd);
         // Without /proc the unnamed file cannot be named: make a named one.
-        if (why == ENOENT) return Made::kUnsupported;
+        if (why == ENOENT) return Made::kNoUnnamedFile;
         *error = why;
         return Made::kFailed;
       }
@@ -205,7 +264,7 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
     const int why = errno;
     RestoreSignals(&previous);
     fail(why);
-    return why == EPERM ? Made::kInPlace : Made::kFailed;
+    return why == EPERM ? Made::kRenameRefused : Made::kFailed;
   }
   gHavePending = 0;
   RestoreSignals(&previous);
@@ -215,17 +274,19 @@ Made Replace(const Output& output, const std::string& data, bool unnamed, int* e
     fsync(dir);
     close(dir);
   }
-  return Made::kDone;
+  return Made::kRenamedOver;
 }
 
 // Rewrites the file itself, so that its owner, mode and other names stay:
 // its folder cannot be written or is sticky, it is another user's, or it has
 // other names that must keep seeing it. The space is reserved first where the
 // filesystem can; if the write still fails, the old bytes are put back, which
-// a file the user cannot read does not allow (*lost says so). A new file
+// a file the user cannot read does not allow (*lost says so), and which can
+// fail in turn (*damaged says so). A new file
 // (its name leaves no room for a temporary one) is made here and removed on
 // failure.
-bool Rewrite(const Output& output, const std::string& data, int* error, bool* lost) {
+bool RewriteInPlace(const Output& output, const std::string& data, int* error, bool* lost,
+                    bool* damaged) {
   bool readable = true, made = false;
   const char* target = output.target.c_str();
   int fd = open(target, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
@@ -274,10 +335,14 @@ bool Rewrite(const Output& output, const std::string& data, int* error, bool* lo
   if (!written && made) {
     unlink(target);
   } else if (!written && readable) {
+    // The same full disk can refuse the old bytes too: then the file is
+    // neither picture, and the error must say so.
     int ignored;
+    bool restored = false;
     if (WriteAll(fd, old, true, &ignored)) {
-      if (ftruncate(fd, static_cast<off_t>(old.size())) == 0) fsync(fd);
+      restored = ftruncate(fd, static_cast<off_t>(old.size())) == 0 && fsync(fd) == 0;
     }
+    *damaged = !restored;
   } else if (!written) {
     *lost = true;
   }
@@ -295,7 +360,7 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     return false;
   };
   if (path == "-") {
-    output->kind = Output::kThrough;
+    output->kind = Output::kWriteThrough;
     output->fd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     return output->fd >= 0 || fail(errno);
   }
@@ -315,7 +380,7 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     // would become a file.
     int fd;
     if (OwnDescriptor(folder, base, &fd)) {
-      output->kind = Output::kThrough;
+      output->kind = Output::kWriteThrough;
       output->fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
       return output->fd >= 0 || fail(errno);
     }
@@ -336,7 +401,7 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     // Devices, pipes and anything in /dev or /proc are written through,
     // never made.
     if (KernelFolder(folder) || (exists && !S_ISREG(st.st_mode))) {
-      output->kind = Output::kThrough;
+      output->kind = Output::kWriteThrough;
       output->fd = open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
       return output->fd >= 0 || fail(errno);
     }
@@ -348,7 +413,7 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     // in place.
     const bool roomForTemporary = base.size() + 10 <= NAME_MAX && name.size() + 10 < PATH_MAX;
     if (!exists) {
-      output->kind = roomForTemporary ? Output::kReplace : Output::kInPlace;
+      output->kind = roomForTemporary ? Output::kReplaceByRename : Output::kRewriteInPlace;
       return folderWritable || fail(folderError);
     }
     // A file the user may not write is not written, whatever its folder allows.
@@ -361,16 +426,16 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error) 
     const uid_t user = geteuid();
     const bool ownFile = user == 0 || user == st.st_uid;
     output->kind = folderWritable && st.st_nlink == 1 && ownFile && !sticky && roomForTemporary
-                       ? Output::kReplace
-                       : Output::kInPlace;
+                       ? Output::kReplaceByRename
+                       : Output::kRewriteInPlace;
     return true;
   }
 }
 
 bool WriteOutput(Output* output, const std::string& data, std::string* error) {
   int why = 0;
-  bool written, lost = false;
-  if (output->kind == Output::kThrough) {
+  bool written = false, lost = false, damaged = false;
+  if (output->kind == Output::kWriteThrough) {
     written = WriteAll(output->fd, data, false, &why);
     if (close(output->fd) != 0 && written) {
       why = errno;
@@ -378,14 +443,18 @@ bool WriteOutput(Output* output, const std::string& data, std::string* error) {
     }
     output->fd = -1;
   } else {
-    Made made = Made::kInPlace;
-    if (output->kind == Output::kReplace) made = Replace(*output, data, true, &why);
-    if (made == Made::kUnsupported) made = Replace(*output, data, false, &why);
-    written = made == Made::kDone;
-    if (made == Made::kInPlace) written = Rewrite(*output, data, &why, &lost);
+    bool rewrite = output->kind == Output::kRewriteInPlace;
+    if (!rewrite) {
+      Made made = ReplaceByRename(*output, data, true, &why);
+      if (made == Made::kNoUnnamedFile) made = ReplaceByRename(*output, data, false, &why);
+      written = made == Made::kRenamedOver;
+      rewrite = made == Made::kRenameRefused;
+    }
+    if (rewrite) written = RewriteInPlace(*output, data, &why, &lost, &damaged);
   }
   if (!written) *error = CannotWrite(output->shown, why);
   if (lost) *error += "; the file is write-only, so what it held could not be put back";
+  if (damaged) *error += "; the old picture could not be put back either: the file is damaged";
   return written;
 }
 
@@ -403,12 +472,30 @@ void RemoveTemporaryOnSignals() {
   }
 }
 
-void HoldSignalsWhileDrawing() {
+void EndAtOnceOnSignals() {
   sigset_t previous;
   DeferSignals(&previous);
+  // A signal the caller ignores (nohup) stays ignored: it is not waited for.
+  sigemptyset(&gWatched);
+  sigaddset(&gWatched, StopWatchingSignal());
+  for (int s : kDeferred) {
+    struct sigaction now;
+    if (sigaction(s, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) sigaddset(&gWatched, s);
+  }
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, StopWatchingSignal());
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  gWatching = pthread_create(&gWatcher, nullptr, WatchSignals, nullptr) == 0;
+  if (gWatching) pthread_setname_np(gWatcher, "signals");
 }
 
 void ActOnSignals() {
+  if (gWatching) {
+    pthread_kill(gWatcher, StopWatchingSignal());
+    pthread_join(gWatcher, nullptr);
+    gWatching = false;
+  }
   sigset_t set;
   sigemptyset(&set);
   for (int s : kDeferred) sigaddset(&set, s);

@@ -10,15 +10,15 @@ namespace snapshot {
 
 struct Output {
   enum Kind {
-    kThrough,  // an open descriptor, a device or a pipe: written as it is
-    kReplace,  // a regular file (or none yet): a new file renamed over it
-    kInPlace,  // a regular file whose folder cannot be written, or with other
-               // names (hard links): rewritten in place
+    kWriteThrough,     // an open descriptor, a device or a pipe: written as it is
+    kReplaceByRename,  // a regular file (or none yet): a new file renamed over it
+    kRewriteInPlace,   // a regular file whose folder cannot be written, or with
+                       // other names (hard links): its own bytes rewritten
   };
-  Kind kind = kReplace;
+  Kind kind = kReplaceByRename;
   std::string shown;   // the path as the user gave it, for messages
   std::string target;  // the file itself, symbolic links followed
-  int fd = -1;         // kThrough: opened before drawing
+  int fd = -1;         // kWriteThrough: opened before drawing
 };
 
 // Works out what `path` names and checks that it can be written, before
@@ -31,11 +31,13 @@ bool PrepareOutput(const std::string& path, Output* output, std::string* error);
 // was and no temporary file remains.
 bool WriteOutput(Output* output, const std::string& data, std::string* error);
 
-// TERM, INT, HUP and QUIT wait while the picture is drawn, in this thread
-// and in every thread started after the call (the GL's own), so that later
-// only this thread takes them and a rename or rewrite can hold them back;
-// ActOnSignals lets this thread take them again, the held ones at once.
-void HoldSignalsWhileDrawing();
+// Until ActOnSignals, TERM, INT, HUP and QUIT end the process at once (while
+// the picture is drawn and encoded nothing is on the disk), taken by a thread
+// of this module's own: this thread and every thread started after the call
+// (the GL's) hold them, so that later only this thread takes them and a
+// rename or rewrite can hold them back. ActOnSignals stops that thread and
+// lets this one take them again, the held ones at once.
+void EndAtOnceOnSignals();
 void ActOnSignals();
 
 // Removes a temporary file still waiting for its rename, on TERM, INT, HUP,

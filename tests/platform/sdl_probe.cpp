@@ -1,13 +1,15 @@
 // A small program on our Windows calls over the SDL2 backend, for the X server
 // test: it opens a GL window and prints, one line each, the messages its
 // procedure sees. With the argument "box" it only shows a message box and
-// prints what it returned.
+// prints what it returned; with "round" it checks the backend's rounding of
+// points and pixels.
 #include <GL/gl.h>
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
 
+#include "platform/sdl/sdl.h"
 #include "platform/win32.h"
 
 namespace {
@@ -150,8 +152,25 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
   return static_cast<int>(msg.wParam);
 }
 
+// Points to pixels and back at scales that are not whole: the nearest,
+// halves away from zero (positions may be negative).
+int CheckRounding() {
+  const struct {
+    float scale;
+    int points, pixels, back;  // points -> pixels; back -> points
+  } rows[] = {
+      {1.5f, 1, 2, 1}, {1.5f, -1, -2, -1}, {1.25f, 2, 3, 2}, {1.25f, -2, -3, -2}, {1.25f, 5, 6, 6}};
+  int wrong = 0;
+  for (const auto& r : rows) {
+    wrong += sdl::PointsToPixels(r.scale, r.points) != r.pixels;
+    wrong += sdl::PixelsToPoints(r.scale, r.back) != r.points;
+  }
+  return wrong;
+}
+
 // The start-up hands WinMain the first argument as its command line.
 int main(int argc, char** argv) {
+  if (argc > 1 && strcmp(argv[1], "round") == 0) return CheckRounding();
   char none[] = "";
   return WinMain(GetModuleHandleA(nullptr), nullptr, argc > 1 ? argv[1] : none, SW_SHOWDEFAULT);
 }

@@ -3,10 +3,13 @@
 # probe program opens a GL window through our Windows calls and prints the
 # messages its procedure sees; the user clicks, drags out of the window, types
 # and presses Escape. Also: with no display the probe says so and exits 1, and
-# a message box can be answered.
-#   sdl_xvfb_test.sh PROBE
+# a message box can be answered, and where the driver refuses a context that
+# names a profile, a plain one is made. PRELOAD goes in front of SDL: it
+# prints each context made, and refuses profiles when asked.
+#   sdl_xvfb_test.sh PROBE PRELOAD
 set -euo pipefail
 probe=$1
+preload=$2
 source "$(dirname "$0")/../lib/x.sh"
 
 work=$(mktemp -d)
@@ -68,12 +71,15 @@ for display in "" ":65000"; do
 done
 echo "no display: exit 1 with one line"
 
+"$probe" round || die "points and pixels are not rounded to the nearest"
+
 xvfb_start 1280x1024
 
 # ---- A window, a click, a drag out of the window, keys, a resize, Escape.
-"$probe" >"$work/log" 2>"$work/err" &
+LD_PRELOAD=$preload "$probe" >"$work/log" 2>"$work/err" &
 probe_pid=$!
 wait_line "ready"
+[[ $(grep -c "^SDL context made" "$work/log") -eq 1 && ! -s "$work/err" ]] || die "contexts"
 grep -qx "screen 1280 1024" "$work/log" || die "screen size"
 grep -qx "WM_CREATE 320 240" "$work/log" || die "the window has its size at WM_CREATE"
 grep -q "^gl=ok" "$work/log" || die "no GL context"
@@ -116,6 +122,16 @@ wait_line "WM_CHAR 27"
 wait_exit 0
 grep -qx "WM_DESTROY" "$work/log" || die "no WM_DESTROY"
 echo "window: click, capture, timer, keys, resize and Escape as on Windows"
+
+# ---- A driver that refuses a context naming a profile: one line says so,
+# and one plain context draws.
+HELICOID_REFUSE_PROFILE=1 LD_PRELOAD=$preload "$probe" >"$work/log" 2>"$work/err" &
+probe_pid=$!
+wait_line "WM_PAINT swap=1"
+[[ $(grep -c "^SDL context made" "$work/log") -eq 1 && $(cat "$work/err") == "platform: no \
+compatibility-profile context (profile 2 refused): asking for a plain one" ]] || die "fallback"
+kill "$probe_pid" && wait "$probe_pid" || true
+echo "a refused profile: a plain context, said once"
 
 # ---- A message box, answered with Return.
 "$probe" box >"$work/log" 2>"$work/err" &

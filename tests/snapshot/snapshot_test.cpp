@@ -190,6 +190,9 @@ class Snapshot : public ::testing::Test {
     // (Under the sanitizers, the leak check's suppressions may lie where
     // nobody can read them; the runs as root check for leaks.)
     env_.push_back("ASAN_OPTIONS=detect_leaks=0");
+    // (Mesa 25 says on stderr when it cannot make its shader cache in the
+    // HOME it was given, root's.)
+    env_.push_back("MESA_SHADER_CACHE_DISABLE=true");
   }
 
   std::vector<std::string> prefix_;
@@ -468,7 +471,11 @@ TEST_F(Snapshot, AFullDiskOrASignalDuringTheWriteLeavesTheOldPicture) {
   }
   std::ofstream(Path("linked.png")) << std::string(2 * fileSizeLimit_, 'o');  // no way back
   ignoreFileSizeSignal_ = true;
-  EXPECT_NE(Run({"linked.png"}).err.find(": the file is damaged\n"), std::string::npos);
+  // (Or, where the file system reserves the room first, nothing written.)
+  const std::string err = Run({"linked.png"}).err;
+  EXPECT_TRUE(err.find(": the file is damaged\n") != std::string::npos ||
+              ReadFile(Path("linked.png")) == std::string(2 * fileSizeLimit_, 'o'))
+      << err;
 }
 
 // What a path names is what gets the picture, and what was there stays: a
@@ -568,10 +575,15 @@ TEST_F(Snapshot, WritesInPlaceWhatTheUserMayWriteButNotReplace) {
   EXPECT_EQ(Run({"sticky/pic.png"}).err, "helicoid-snapshot: cannot write 'sticky/pic.png': " +
                                              std::string(std::strerror(EFBIG)) + "\n");
   EXPECT_TRUE(ReadFile(Path("sticky/pic.png")) == before) << "the old bytes are not back";
-  EXPECT_EQ(Run({"open/write-only.png"}).err,
-            "helicoid-snapshot: cannot write 'open/write-only.png': " +
-                std::string(std::strerror(EFBIG)) +
-                "; the file is write-only, so what it held could not be put back\n");
+  // Where the file system reserves the room first (tmpfs, Debian 13's /tmp),
+  // the limit is met before a byte is written, and the old picture stays.
+  const std::string writeOnly = ReadFile(Path("open/write-only.png"));
+  const std::string err = Run({"open/write-only.png"}).err,
+                    why = "helicoid-snapshot: cannot write 'open/write-only.png': " +
+                          std::string(strerror(EFBIG));
+  EXPECT_TRUE(err == why + "; the file is write-only, so what it held could not be put back\n" ||
+              (err == why + "\n" && ReadFile(Path("open/write-only.png")) == writeOnly))
+      << err;
   fileSizeLimit_ = 0;
   for (const char* name : {"shut/new.png", "shut/closed.png"}) {
     const Result refused = Run({"--size", "32", name});
@@ -631,7 +643,8 @@ TEST_F(Snapshot, TermWhileDrawingLeavesNothing) {
   auto drawing = [&] {
     char exe[4096] = {};
     return readlink((proc + "/exe").c_str(), exe, sizeof exe - 1) > 0 && running == exe &&
-           ReadFile(proc + "/maps").find("_dri.so") != std::string::npos;
+           (ReadFile(proc + "/maps").find("_dri.so") != std::string::npos ||
+            ReadFile(proc + "/maps").find("libgallium") != std::string::npos);
   };
   for (int i = 0; i < 10000 && !drawing(); ++i) usleep(1000);
   // Each thread's blocked signals: HUP, INT, QUIT and TERM are bits 0, 1, 2, 14.

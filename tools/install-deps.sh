@@ -64,7 +64,7 @@ package_pkgs+=("${arm_pkgs[@]}") test_pkgs+=("${arm_pkgs[@]}" "${arm_test_pkgs[@
 # The display tests' programs, and sdl2-compat (Debian 13 on; the system's
 # SDL 2 from Debian 14 on) to run them over SDL 3 too.
 linux_pkgs=("${run_pkgs[@]}" xvfb xdotool x11-utils imagemagick openbox weston i3-wm sway grim
-            fonts-terminus-otb python3 git valgrind)
+            fonts-terminus-otb python3 git valgrind clang-format)
 [[ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" == @(bullseye|bookworm) ]] ||
   linux_pkgs+=(libsdl2-compat)
 

@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# The tree on a newer Debian release than this machine's, in a clean root of
-# it (tools/debian-root.sh RELEASE-dev, with no network inside): configured
-# with the linux preset and built by that release's compiler and CMake
-# against its SDL and Mesa; its unit, GL, headless and display tests; then
-# the display tests again over sdl2-compat, the SDL 2 interface over SDL 3
-# (the system's SDL 2 from Debian 14, Fedora 42 and Arch on), which must
-# behave as SDL 2 does: the frame at (50, 50), the size, the box, the scale,
-# no CPU while minimized.
+# The tree in a clean root of a newer Debian release (tools/debian-root.sh
+# RELEASE-dev, no network inside): the linux preset built with its compiler
+# against its SDL and Mesa, and its unit, GL, headless and display tests; then
+# the display tests again over sdl2-compat (SDL 3 underneath).
 #   release.sh SOURCE_DIR RELEASE
 set -uo pipefail
 src=$(cd "$1" && pwd)

@@ -74,6 +74,8 @@ echo "no display: exit 1 with one line"
 "$probe" round || die "points and pixels are not rounded to the nearest"
 
 xvfb_start 1280x1024
+# (In the sanitized build the preload comes before the sanitizer's runtime.)
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
 
 # ---- A window, a click, a drag out of the window, keys, a resize, Escape.
 LD_PRELOAD=$preload "$probe" >"$work/log" 2>"$work/err" &

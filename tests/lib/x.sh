@@ -18,6 +18,8 @@
 #   find_window TITLE [SECONDS]   the X id of the visible window of exactly this title
 #   find_listed_window TITLE [SECONDS]  the same for any window the server lists
 #                                 (SDL's message boxes, which xdotool cannot name)
+#   past_box BOX                  Return to the information box BOX until the main
+#                                 window is listed; prints the main window's X id
 #   shot FILE                     a screenshot of the whole screen
 #   pixel IMAGE X Y               "R,G,B" of one pixel
 #   near R,G,B R,G,B TOLERANCE    true if every channel is within TOLERANCE
@@ -146,6 +148,16 @@ find_listed_window() {
     id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | head -n 1 | awk '{print $1}')
     [[ -n "$id" ]] && { echo "$id"; return 0; }
     sleep 0.1
+  done
+  return 1
+}
+
+# (A key sent before the box is ready to take it is lost: sent until it closes.)
+past_box() {
+  local n main
+  for ((n = 0; n < 20; n++)); do
+    xdotool key --window "$1" Return 2>/dev/null
+    main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && echo "$main" && return 0
   done
   return 1
 }

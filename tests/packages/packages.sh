@@ -66,10 +66,7 @@ in_root() {
   viewer_up() { [[ -s "$out/viewer.pid" ]] || ! kill -0 "$root_pid" 2>/dev/null; }
   if wait_until 600 viewer_up && kill -0 "$root_pid" 2>/dev/null &&
     box=$(find_listed_window "$HELICOID_INFO_CAPTION" 60); then
-    for ((n = 0; n < 20; n++)); do
-      xdotool key --window "$box" Return 2>/dev/null
-      main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
-    done
+    main=$(past_box "$box")
   fi
   kill "$(cat "$out/viewer.pid")" 2>/dev/null
   wait "$root_pid" || status=$?
@@ -179,11 +176,7 @@ if (umask 002 && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb"
   viewer_pid=$!
   if box=$(find_listed_window "$HELICOID_INFO_CAPTION" 30); then
     pass "the extracted helicoid shows the information box"
-    # (A key sent before the box is ready to take it is lost: send until it closes.)
-    for ((n = 0; n < 20; n++)); do
-      xdotool key --window "$box" Return 2>/dev/null
-      main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
-    done
+    main=$(past_box "$box")
     wm_class=$(xprop -id "${main:-0}" WM_CLASS 2>&1)
     startup=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/$app_id.desktop")
     [[ -n "$startup" && "$wm_class" == *", \"$startup\"" ]] &&

@@ -28,11 +28,7 @@ wait_until 10 box_floats
 read -r bx by w h <<<"$(client_geometry "$box")"
 [[ "$how $bw $bh" == "floating $w $h" ]] && pass "the box floats at its own size, $w x $h" ||
   fail "the box: $how $bw x $bh, its own size $w x $h"
-for ((n = 0; n < 20; n++)); do
-  xdotool key --window "$box" Return 2>/dev/null
-  main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
-done
-[[ -n "$main" ]] || { fail "no main window"; checks_end "$work"; }
+main=$(past_box "$box") || { fail "no main window"; checks_end "$work"; }
 
 # The client area shot: no black (never cleared) pixel, grey in its top right
 # corner; with WIDTH, only once the window is that wide (or, with "<", narrower).

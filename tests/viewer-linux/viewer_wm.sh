@@ -22,12 +22,7 @@ viewer_pid=$!
 
 geometry() { client_geometry "$main"; }
 box=$(find_listed_window "$HELICOID_INFO_CAPTION" 20) || { fail "no information box"; exit 1; }
-# (A key sent before the box is ready to take it is lost: send until it closes.)
-for ((n = 0; n < 20; n++)); do
-  xdotool key --window "$box" Return 2>/dev/null
-  main=$(find_listed_window "$HELICOID_WINDOW_TITLE" 1) && break
-done
-[[ -n "$main" ]] || { fail "no main window"; exit 1; }
+main=$(past_box "$box") || { fail "no main window"; exit 1; }
 framed() {  # openbox has framed it and placed it for good
   xprop -id "$main" _NET_FRAME_EXTENTS 2>/dev/null | grep -q = && [[ "$(geometry)" == *" 819 819" ]]
 }

@@ -6,10 +6,9 @@
 # releases before the change and after it, on every architecture. On 64-bit
 # architectures the renamed package still provides the old name; on 32-bit
 # ones (armhf) it does not. The change altered only the calls that take a
-# time_t or a struct holding one; the programs make none of them, which the
-# package test checks for each library named here.
-#   libpng16.so.16: png_convert_from_time_t, png_convert_to_rfc1123{,_buffer}
-#   and png_time; the programs write PNG files without a time chunk.
+# time_t; the programs make none of them, which the package test checks.
+#   libpng16.so.16: png_convert_from_time_t (png_time and the calls that take
+#   it hold no time_t); the soname is the same.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()

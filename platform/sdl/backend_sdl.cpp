@@ -127,13 +127,15 @@ void FollowWindow(platform::NativeWindow* w, int width, int height) {
   }
 }
 
-bool PlacesByClientArea() {
+bool OverSdl3() {
   // sdl2-compat, the SDL 2 interface over SDL 3, numbers its releases from
   // patch level 50 on.
   SDL_version linked;
   SDL_GetVersion(&linked);
   return linked.major > 2 || (linked.major == 2 && linked.patch >= 50);
 }
+
+namespace {
 
 void KeepFrameInPlace(platform::NativeWindow* w) {
   if (w->placing == 0) return;
@@ -168,6 +170,8 @@ void KeepFrameInPlace(platform::NativeWindow* w) {
   SDL_SetWindowPosition(w->window, w->askedX, w->askedY);
   w->moved = true;
 }
+
+}  // namespace
 
 bool KeepFramesInPlace() {
   bool placing = false;
@@ -231,7 +235,7 @@ void ShowNativeWindow(NativeWindow* w, ShowState state) {
     SDL_RaiseWindow(w->window);  // shown and activated, as on Windows
   }
   const bool placed = state != ShowState::kMaximized && state != ShowState::kMinimized;
-  w->placing = placed && sdl::PlacesByClientArea() ? sdl::kPlacingChecks : 0;
+  w->placing = placed && sdl::OverSdl3() ? sdl::kPlacingChecks : 0;
   w->moved = false;
 }
 

@@ -21,9 +21,9 @@ namespace platform {
 // its size or its display changes.
 // `frameX`, `frameY`: where the window's frame belongs, in device pixels, as
 // Windows places a window; `placing`: how many more times it is looked at,
-// while it has been shown and not yet seen in place after a move (`moved`). `askedWidth` x
-// `askedHeight`: the size last asked of the desktop, while the window was `keptWidth` x
-// `keptHeight` (0 once it has the size).
+// while it has been shown and not yet seen in place after a move (`moved`).
+// `askedWidth` x `askedHeight`: the size last asked of the desktop, while the
+// window was `keptWidth` x `keptHeight` (0 once it has the size).
 struct NativeWindow {
   HWND hwnd;
   SDL_Window* window;
@@ -85,15 +85,15 @@ void FollowWindow(platform::NativeWindow* w, int width = 0, int height = 0);
 // system's SDL 2 on newer desktops) puts its client area there instead. So
 // over SDL 3, once the desktop has framed a shown window (its borders are
 // known), its client area is moved to where the frame's corner lands on
-// (frameX, frameY). It is looked at for kPlacingChecks events or waits of
-// kPlacingPeriodMs at the most after it is shown, and no more once a move has
-// landed, so that the user's own moves stand. A window without a frame (no
-// window manager; Wayland, where the compositor places windows) is left
-// where it is. KeepFramesInPlace: for every window; true while any is being
-// placed.
+// (frameX, frameY). KeepFramesInPlace looks at every window being placed, after
+// each batch of events and every kPlacingPeriodMs while the loop waits,
+// kPlacingChecks times at the most after it is shown and no more once a move
+// has landed, so that the user's own moves stand; true while any is being
+// placed. A window without a frame (no window manager; Wayland, where the
+// compositor places windows) is left where it is.
 constexpr int kPlacingChecks = 60, kPlacingPeriodMs = 50;
-bool PlacesByClientArea();
-void KeepFrameInPlace(platform::NativeWindow* w);
+// True where SDL 3 runs underneath (sdl2-compat).
+bool OverSdl3();
 bool KeepFramesInPlace();
 
 // sdl_events.cpp

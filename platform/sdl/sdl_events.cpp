@@ -95,7 +95,7 @@ void HandleButton(const SDL_MouseButtonEvent& e, bool down) {
   const Uint32 bit = SDL_BUTTON(e.button);
   NativeWindow* w = Find(e.windowID);
   int x = e.x, y = e.y;
-  if (w != nullptr && !down && PlacesByClientArea()) {
+  if (w != nullptr && !down && OverSdl3()) {
     // SDL 3 on X11 may report a release before the motions that came ahead
     // of it (a quick flick), at the point of the press: the release is
     // given where the pointer is, after a move there with the button held,
@@ -141,7 +141,6 @@ void HandleWindow(const SDL_WindowEvent& e) {
   if (w == nullptr) return;
   switch (e.event) {
     case SDL_WINDOWEVENT_EXPOSED:
-      KeepFrameInPlace(w);
       platform::WindowExposed(w->hwnd);
       break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
@@ -168,7 +167,6 @@ void HandleWindow(const SDL_WindowEvent& e) {
       platform::WindowResized(w->hwnd, 0, 0, platform::SizeState::kMinimized);
       break;
     case SDL_WINDOWEVENT_MOVED:
-      KeepFrameInPlace(w);
       platform::WindowMoved(w->hwnd, PointsToPixels(w->scale, e.data1),
                             PointsToPixels(w->scale, e.data2));
       break;

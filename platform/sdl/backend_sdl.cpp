@@ -43,6 +43,12 @@ void Ready() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");  // capture only through SetCapture
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Sizes in logical points on a scaled Wayland output, as SDL 2 gives them
+    // (the display's bounds in points, a window's drawable in device pixels).
+    // sdl2-compat asks SDL 3 for device pixels everywhere instead, so that a
+    // box laid out in points came out at half its size; over SDL 2 the hint
+    // is unknown and changes nothing.
+    SDL_SetHintWithPriority("SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY", "0", SDL_HINT_OVERRIDE);
     usable = SDL_Init(SDL_INIT_VIDEO) == 0;
     const char* driver = usable ? SDL_GetCurrentVideoDriver() : nullptr;
     usable = driver != nullptr && (strcmp(driver, "x11") == 0 || strcmp(driver, "wayland") == 0);

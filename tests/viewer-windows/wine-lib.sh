@@ -43,10 +43,12 @@ on_die() {
 }
 
 # windows_bits EXE: 64 or 32, from the program's header; anything else fails.
+# (file 5.44 says "PE32+ executable (GUI) x86-64, for MS Windows", 5.46 of
+# Debian 13 "PE32+ executable for MS Windows 5.02 (GUI), x86-64".)
 windows_bits() {
   case $(file -b "$1") in
-    "PE32+ executable (GUI) x86-64"*) echo 64 ;;
-    "PE32 executable (GUI) Intel 80386"*) echo 32 ;;
+    "PE32+ executable "*"(GUI)"*x86-64*) echo 64 ;;
+    "PE32 executable "*"(GUI)"*Intel*386*) echo 32 ;;
     *) echo "FAIL: $1 is not a Windows GUI program for x86-64 or i386: $(file -b "$1")" >&2; return 1 ;;
   esac
 }

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -103,7 +104,8 @@ EGLDisplay SharedDisplay(std::string* error) {
 // Without surfaceless contexts, the config must also give a pbuffer.
 bool ChooseConfig(EGLDisplay display, bool pbuffer, EGLConfig* config, std::string* error) {
   const char* forced = getenv("HELICOID_EGL_DEPTH");
-  const int depth = forced != nullptr ? atoi(forced) : 0;
+  int depth = 0;
+  if (forced != nullptr) std::from_chars(forced, forced + strlen(forced), depth);
   // clang-format off
   const EGLint attribs[] = {
       EGL_SURFACE_TYPE, pbuffer ? EGL_PBUFFER_BIT : 0,

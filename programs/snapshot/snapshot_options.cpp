@@ -1,6 +1,7 @@
 #include "programs/snapshot/snapshot_options.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -10,11 +11,13 @@ namespace snapshot {
 
 namespace {
 
+// (Whole numbers are read with from_chars, not strtol: built against glibc
+// 2.38 or newer, strtol and sscanf become symbols that older glibc lacks.)
 bool ParseSize(const std::string& text, int* size, std::string* error) {
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno == ERANGE) {
+  long value = 0;
+  const char* first = text.data() + (text.size() > 1 && text[0] == '+');
+  const std::from_chars_result read = std::from_chars(first, text.data() + text.size(), value);
+  if (text.empty() || read.ec != std::errc() || read.ptr != text.data() + text.size()) {
     *error = "--size: not a whole number: '" + text + "'";
     return false;
   }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,9 +90,16 @@ void* WatchSignals(void*) {
 // /proc a child reads it; failing that, the new file is private.
 mode_t CurrentUmask() {
   std::ifstream status("/proc/self/status");
+  const std::string key = "Umask:";
   for (std::string line; std::getline(status, line);) {
+    if (line.compare(0, key.size(), key) != 0) continue;
+    const size_t digits = line.find_first_not_of(" \t", key.size());
     unsigned mask = 0;
-    if (std::sscanf(line.c_str(), "Umask: %o", &mask) == 1) return static_cast<mode_t>(mask);
+    if (digits == std::string::npos) break;
+    const char* first = line.data() + digits;
+    if (std::from_chars(first, line.data() + line.size(), mask, 8).ec == std::errc()) {
+      return static_cast<mode_t>(mask);
+    }
   }
   mode_t mask = 077;
   int fds[2];
@@ -148,7 +156,8 @@ bool OwnDescriptor(const std::string& folder, const std::string& base, int* fd) 
       base.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
-  *fd = std::atoi(base.c_str());
+  *fd = -1;  // (fcntl refuses it, should the number not be read)
+  std::from_chars(base.data(), base.data() + base.size(), *fd);
   return fcntl(*fd, F_GETFD) != -1;
 }
 

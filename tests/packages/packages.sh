@@ -43,8 +43,7 @@ expected=(bin/helicoid bin/helicoid-snapshot "share/applications/$app_id.desktop
   share/icons/hicolor/{32x32,64x64,128x128,256x256}/apps/helicoid.png
   share/doc/helicoid/{README.md,copyright,changelog.gz})
 
-# The oldest glibc the Linux programs may need (README, "Any Linux").
-glibc_floor=2.34
+source "$here/../lib/glibc.sh"
 
 # The .deb and the .tar.gz in a clean root of Debian RELEASE: installed with
 # apt-get, the snapshot tool draws the start picture, the .tar.gz's draws it
@@ -155,9 +154,7 @@ if (umask 002 && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb"
     symbols=$(readelf --dyn-syms -W "$build/$program")
     grep -q ' UND png_convert_from_time_t' <<<"$symbols" &&
       fail "$program calls png_convert_from_time_t, whose ABI changed with 64-bit time_t"
-    glibc=$(readelf -V -W "$build/$program" | grep -o 'GLIBC_2\.[0-9]*' | sort -t. -k2 -n | tail -n 1)
-    ((${glibc#GLIBC_2.} <= ${glibc_floor#2.})) ||
-      fail "$program needs $glibc, newer than the stated floor, glibc $glibc_floor"
+    why=$(glibc_within_floor "$build/$program") || fail "${why#FAIL: }"
   done
   pass "Depends: $depends"
   if command -v lintian >/dev/null; then

@@ -94,8 +94,8 @@ mode_t CurrentUmask() {
   for (std::string line; std::getline(status, line);) {
     if (line.compare(0, key.size(), key) != 0) continue;
     const size_t digits = line.find_first_not_of(" \t", key.size());
-    unsigned mask = 0;
     if (digits == std::string::npos) break;
+    unsigned mask = 0;
     const char* first = line.data() + digits;
     if (std::from_chars(first, line.data() + line.size(), mask, 8).ec == std::errc()) {
       return static_cast<mode_t>(mask);

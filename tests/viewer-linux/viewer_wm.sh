@@ -26,7 +26,8 @@ main=$(past_box "$box") || { fail "no main window"; exit 1; }
 framed() {  # openbox has framed it and placed it for good
   xprop -id "$main" _NET_FRAME_EXTENTS 2>/dev/null | grep -q = && [[ "$(geometry)" == *" 819 819" ]]
 }
-wait_until 10 framed || fail "openbox did not frame the window: $(geometry)"
+# (On a loaded machine, the frame extents have been seen to arrive after 10 s.)
+wait_until 30 framed || fail "openbox did not frame the window: $(geometry)"
 # Placed as Windows places it: the frame, not the client area, at (50, 50).
 frame_placed() {
   read -r x y w h <<<"$(geometry)"

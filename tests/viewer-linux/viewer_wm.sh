@@ -26,8 +26,9 @@ main=$(past_box "$box") || { fail "no main window"; exit 1; }
 framed() {  # openbox has framed it and placed it for good
   xprop -id "$main" _NET_FRAME_EXTENTS 2>/dev/null | grep -q = && [[ "$(geometry)" == *" 819 819" ]]
 }
-# (On a loaded machine, the frame extents have been seen to arrive after 10 s.)
-wait_until 30 framed || fail "openbox did not frame the window: $(geometry)"
+listed() { xprop -root _NET_CLIENT_LIST | grep -qw "$(printf '0x%x' "$main")" && echo listed || echo "not listed"; }
+wait_until 10 framed || fail "openbox did not frame the window: $(geometry), $(xwininfo -id "$main" |
+  grep -o 'Map State: .*'), $(listed) by openbox"
 # Placed as Windows places it: the frame, not the client area, at (50, 50).
 frame_placed() {
   read -r x y w h <<<"$(geometry)"

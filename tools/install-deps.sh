@@ -133,6 +133,28 @@ fi
 for arch in "${arm_archs[@]}"; do dpkg --add-architecture "$arch"; done
 export DEBIAN_FRONTEND=noninteractive
 # Others may be installing at the same time: wait for the lock.
-apt-get -o DPkg::Lock::Timeout=900 update -qq
-apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
+apt=(apt-get -o DPkg::Lock::Timeout=900)
+log=$(mktemp)
+trap 'rm -rf "$log" ${prefs:+"$prefs"}' EXIT
+if ! "${apt[@]}" update -qq 2>"$log"; then
+  cat "$log" >&2
+  # A registry caught in the middle of a sync serves a suite's index of one
+  # architecture that its signed list does not describe ("unexpected size"),
+  # and apt drops that suite. A foreign architecture's library must then be
+  # of the same version as this machine's, which the dropped suite may have
+  # installed. This install takes every package from the suites that are
+  # whole, even where that is older than what is installed (on Debian 12 in
+  # December 2026: the kernel's headers, linux-libc-dev, by a few releases).
+  broken=$(sed -n 's|^E: Failed to fetch .*/dists/\([^/ ]*\)/.*|\1|p' "$log" | sort -u)
+  [[ -n "$broken" ]] || exit 1
+  echo "install-deps: the registry's $(echo $broken) is incomplete; installing from Debian's other suites, older versions included" >&2
+  prefs=$(mktemp -d)
+  cp -r /etc/apt/preferences.d/. "$prefs" 2>/dev/null || true
+  for suite in $broken; do
+    printf 'Package: *\nPin: release n=%s\nPin-Priority: -1\n\n' "$suite"
+  done >"$prefs/00-helicoid-registry"
+  printf 'Package: *\nPin: release o=Debian\nPin-Priority: 1001\n' >>"$prefs/00-helicoid-registry"
+  apt+=(-o "Dir::Etc::PreferencesParts=$prefs" --allow-downgrades)
+fi
+"${apt[@]}" install -y -qq "${missing[@]}" >/dev/null
 npm_packages

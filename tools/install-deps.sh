@@ -142,28 +142,30 @@ if ! "${apt[@]}" update -qq 2>"$log"; then
   # architecture that its signed list does not describe ("unexpected size"),
   # and apt drops that suite. A foreign architecture's library must then be
   # of the same version as this machine's, which the dropped suite may have
-  # installed. So this machine's own packages come first, from every suite
-  # (the browsers' security releases among them); then the foreign ones, with
-  # what they pull in, from the suites that are whole, even where that is
-  # older than what is installed (on Debian 12 in December 2026: the kernel's
-  # headers, linux-libc-dev, by a few releases), and never removing anything.
+  # installed, and the registry's other indexes of that suite may not agree
+  # with one another either. So everything comes from the suites that are
+  # whole, even where that is older than what is installed (on Debian 12 in
+  # December 2026: the kernel's headers, linux-libc-dev, by a few releases),
+  # never removing anything; then the browsers are brought up to their
+  # security releases where that installs (the tests are written against
+  # them), and are left as they are where it does not.
   broken=$(sed -n 's|^E: Failed to fetch .*/dists/\([^/ ]*\)/.*|\1|p' "$log" | sort -u)
   [[ -n "$broken" ]] || exit 1
-  echo "install-deps: the registry's $(echo $broken) is incomplete; foreign architectures' packages come from Debian's other suites, older versions included" >&2
-  native=() foreign=()
-  for p in "${missing[@]}"; do
-    [[ "$p" == *:* || "$p" == crossbuild-essential-* ]] && foreign+=("$p") || native+=("$p")
-  done
-  ((${#native[@]} == 0)) || "${apt[@]}" install -y -qq "${native[@]}" >/dev/null
-  ((${#foreign[@]} > 0)) || { npm_packages; exit 0; }
-  missing=("${foreign[@]}")
+  echo "install-deps: the registry's $(echo $broken) is incomplete; installing from Debian's other suites, older versions included" >&2
   prefs=$(mktemp -d)
   cp -r /etc/apt/preferences.d/. "$prefs" 2>/dev/null || true
   for suite in $broken; do
     printf 'Package: *\nPin: release n=%s\nPin-Priority: -1\n\n' "$suite"
   done >"$prefs/00-helicoid-registry"
   printf 'Package: *\nPin: release o=Debian\nPin-Priority: 1001\n' >>"$prefs/00-helicoid-registry"
-  apt+=(-o "Dir::Etc::PreferencesParts=$prefs" --allow-downgrades --no-remove)
+  "${apt[@]}" -o "Dir::Etc::PreferencesParts=$prefs" install -y -qq --allow-downgrades --no-remove \
+    "${missing[@]}" >/dev/null
+  browsers=()
+  for p in "${browser_pkgs[@]}"; do installed "$p" && browsers+=("$p"); done
+  ((${#browsers[@]} == 0)) || "${apt[@]}" install -y -qq --no-remove "${browsers[@]}" >/dev/null 2>&1 ||
+    echo "install-deps: the browsers stay at the versions of Debian's other suites" >&2
+  npm_packages
+  exit 0
 fi
 "${apt[@]}" install -y -qq "${missing[@]}" >/dev/null
 npm_packages

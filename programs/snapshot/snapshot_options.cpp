@@ -15,7 +15,8 @@ namespace {
 // 2.38 or newer, strtol and sscanf become symbols that older glibc lacks.)
 bool ParseSize(const std::string& text, int* size, std::string* error) {
   long value = 0;
-  const char* first = text.data() + (text.size() > 1 && text[0] == '+');
+  // (A leading '+' is taken, as strtol took it; "+-5" is not a number.)
+  const char* first = text.data() + (text.size() > 1 && text[0] == '+' && text[1] != '-');
   const std::from_chars_result read = std::from_chars(first, text.data() + text.size(), value);
   if (text.empty() || read.ec != std::errc() || read.ptr != text.data() + text.size()) {
     *error = "--size: not a whole number: '" + text + "'";

@@ -67,14 +67,14 @@ export const kEngines = {
   firefox: {
     screens: true,
     touch: false,
-    launch: ({noWebGL2 = false, reducedMotion = false} = {}) => puppeteer.launch({
+    launch: async ({noWebGL2 = false, reducedMotion = false} = {}) => withPolledWaits(await puppeteer.launch({
       browser: 'firefox',
       executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
       headless: true,
       extraPrefsFirefox: {'webgl.force-enabled': true, ...(noWebGL2 ? {'webgl.enable-webgl2': false} : {}),
                           ...(reducedMotion ? {'ui.prefersReducedMotion': 1} : {})},
       env: {...process.env, MOZ_WEBGL_FORCE_EGL: '1'},
-    }),
+    })),
   },
   // The WebKitGTK MiniBrowser through WebKitWebDriver, on the X server that
   // DISPLAY names. Touch actions arrive as mouse events and the window
@@ -263,6 +263,33 @@ async function launchWebKit(browserArgs) {
   };
 }
 
+// waitForFunction and waitForSelector that ask the page again and again through
+// `evaluate`. puppeteer's own waits build their test with Function() inside
+// the page, which the page's policy refuses in Firefox ESR 140 ("call to
+// Function() blocked by CSP"; 153 allows it); WebKit's driver has no waits.
+function polledWaits(evaluate) {
+  const waitForFunction = async (fn, {timeout = 30000} = {}, ...args) => {
+    for (const deadline = Date.now() + timeout; ;) {
+      const value = await evaluate(fn, ...args);
+      if (value) return value;
+      if (Date.now() > deadline) throw new Error(`timed out waiting for ${fn}`);
+      await new Promise((resolve) => setTimeout(resolve, 20));
+    }
+  };
+  return {waitForFunction,
+          waitForSelector: (selector, options) =>
+              waitForFunction((s) => document.querySelector(s) !== null, options, selector)};
+}
+
+function withPolledWaits(browser) {
+  const newPage = browser.newPage.bind(browser);
+  browser.newPage = async () => {
+    const page = await newPage();
+    return Object.assign(page, polledWaits((fn, ...args) => page.evaluate(fn, ...args)));
+  };
+  return browser;
+}
+
 function webKitPage(call) {
   const evaluate = (fn, ...args) =>
     call('POST', '/execute/async', {
@@ -273,13 +300,7 @@ function webKitPage(call) {
       if (v && v.__error) throw new Error(v.__error);
       return v;
     });
-  const waitForFunction = async (fn, {timeout = 30000} = {}, ...args) => {
-    for (const deadline = Date.now() + timeout; ;) {
-      const value = await evaluate(fn, ...args);
-      if (value) return value;
-      if (Date.now() > deadline) throw new Error(`timed out waiting for ${fn}`);
-    }
-  };
+  const {waitForFunction, waitForSelector} = polledWaits(evaluate);
   const element = (selector) => call('POST', '/element', {using: 'css selector', value: selector})
     .then((e) => Object.values(e)[0]);
   const pointer = (actions) => call('POST', '/actions', {actions: [
@@ -293,8 +314,7 @@ function webKitPage(call) {
     // Runs a script's text (a library, not a function) in the page.
     addScript: (source) => call('POST', '/execute/sync', {script: source, args: []}),
     waitForFunction,
-    waitForSelector: (selector, options) =>
-      waitForFunction((s) => document.querySelector(s) !== null, options, selector),
+    waitForSelector,
     click: async (selector) => call('POST', `/element/${await element(selector)}/click`, {}),
     $eval: (selector, fn) => evaluate(`(s) => (${fn})(document.querySelector(s))`, selector),
     $: async (selector) => (await evaluate((s) => document.querySelector(s) !== null, selector)) || null,

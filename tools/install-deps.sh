@@ -147,8 +147,9 @@ if ! "${apt[@]}" update -qq 2>"$log"; then
   # whole, even where that is older than what is installed (on Debian 12 in
   # December 2026: the kernel's headers, linux-libc-dev, by a few releases),
   # never removing anything; then the browsers are brought up to their
-  # security releases where that installs (the tests are written against
-  # them), and are left as they are where it does not.
+  # security releases where that installs (what users run, and what the
+  # browser tests were proven with), and are left as they are where it does
+  # not.
   broken=$(sed -n 's|^E: Failed to fetch .*/dists/\([^/ ]*\)/.*|\1|p' "$log" | sort -u)
   [[ -n "$broken" ]] || exit 1
   echo "install-deps: the registry's $(echo $broken) is incomplete; installing from Debian's other suites, older versions included" >&2
@@ -164,8 +165,7 @@ if ! "${apt[@]}" update -qq 2>"$log"; then
   for p in "${browser_pkgs[@]}"; do installed "$p" && browsers+=("$p"); done
   ((${#browsers[@]} == 0)) || "${apt[@]}" install -y -qq --no-remove "${browsers[@]}" >/dev/null 2>&1 ||
     echo "install-deps: the browsers stay at the versions of Debian's other suites" >&2
-  npm_packages
-  exit 0
+else
+  "${apt[@]}" install -y -qq "${missing[@]}" >/dev/null
 fi
-"${apt[@]}" install -y -qq "${missing[@]}" >/dev/null
 npm_packages
